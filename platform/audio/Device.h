@@ -1,0 +1,63 @@
+#pragma once
+// The sound device: one output stream, its mixer, its primary buffer and the buffers made on it.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/audio/OutputBackend.h"
+#include "platform/audio/PrimaryBuffer.h"
+#include "platform/audio/Result.h"
+#include "platform/audio/SoundBuffer.h"
+
+namespace varnkit::audio {
+
+class PlainPlayer;
+
+// All members: user-interface thread.
+class Device {
+ public:
+  // Opens the default output of the first sound service that works: JACK, PulseAudio, ALSA.
+  static Result<std::unique_ptr<Device>> openDefault(const std::string& clientName = "VarnKit");
+  // A device with no stream: the caller renders its output with render(), on its own thread.
+  static std::unique_ptr<Device> openOffline(uint32_t sampleRate = 44100);
+  // Stops the stream first; buffers that outlive the device fall silent and stay safe to use.
+  ~Device();
+  Device(const Device&) = delete;
+  Device& operator=(const Device&) = delete;
+
+  DsResult SetCooperativeLevel(uint32_t window, uint32_t level);
+  // The primary buffer, for a description with DSBCAPS_PRIMARYBUFFER; the format passed here
+  // is not taken, SetFormat on the buffer is. Every call gives the same buffer.
+  Result<std::shared_ptr<PrimaryBuffer>> CreateSoundBuffer(const BufferDesc& desc,
+                                                           const WaveFormat& format);
+  // A secondary buffer holding the whole file at the device's rate; fileFormat receives the
+  // file's own format.
+  Result<std::unique_ptr<SoundBuffer>> CreateSoundBufferFromFile(const std::string& path,
+                                                                 const BufferDesc& desc,
+                                                                 WaveFormat& fileFormat);
+
+  uint32_t sampleRate() const { return mixer_->sampleRate(); }
+  // The sound service carrying the output, "offline" when the caller renders.
+  std::string serviceName() const { return backend_->name(); }
+  const CooperativeLevel& cooperativeLevel() const { return *coop_; }
+  // The one-sound-at-a-time player on this device.
+  PlainPlayer& plainPlayer() { return *plain_; }
+  Mixer& mixer() { return *mixer_; }
+
+  // Offline devices only: mixes the next frames into out (interleaved stereo).
+  void render(float* out, uint32_t frames);
+  std::vector<float> render(uint32_t frames);
+
+ private:
+  explicit Device(std::unique_ptr<OutputBackend> backend);
+
+  std::unique_ptr<OutputBackend> backend_;
+  std::shared_ptr<Mixer> mixer_;
+  std::shared_ptr<CooperativeLevel> coop_;
+  std::shared_ptr<PrimaryBuffer> primary_;
+  std::unique_ptr<PlainPlayer> plain_;
+};
+
+}  // namespace varnkit::audio

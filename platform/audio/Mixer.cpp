@@ -1,0 +1,244 @@
+#include "platform/audio/Mixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace varnkit::audio {
+namespace {
+
+// Adds n frames of d from frame `from` at gain g + step*(i+1) into stereo out; a mono source
+// goes to both sides. Two loops with a constant gain so the compiler can vectorise them.
+void addFrames(const SampleData& d, uint64_t from, uint32_t n, float g, float step,
+               float* out) noexcept {
+  const float* src = d.samples.data() + from * d.channels;
+  if (step == 0.0f) {
+    if (d.channels == 1) {
+      for (uint32_t i = 0; i < n; ++i) {
+        out[2 * i] += g * src[i];
+        out[2 * i + 1] += g * src[i];
+      }
+    } else {
+      for (uint32_t i = 0; i < 2 * n; ++i) out[i] += g * src[i];
+    }
+    return;
+  }
+  for (uint32_t i = 0; i < n; ++i) {
+    const float gi = g + step * float(i + 1);
+    const float l = src[i * d.channels];
+    const float r = src[i * d.channels + d.channels - 1];
+    out[2 * i] += gi * l;
+    out[2 * i + 1] += gi * r;
+  }
+}
+
+}  // namespace
+
+Mixer::Mixer(uint32_t sampleRate)
+    : rate_(sampleRate),
+      fadeFrames_(std::max<uint32_t>(1, uint32_t(std::lround(sampleRate * kFadeSeconds)))),
+      tails_(kTailVoices) {}
+
+Mixer::~Mixer() {
+  drainForShutdown();
+  collect();
+  for (BufferCore* c : unposted_) delete c;
+}
+
+bool Mixer::post(const Command& c) noexcept { return commands_.push(c); }
+
+void Mixer::release(BufferCore* core) {
+  Command c;
+  c.op = Command::Op::Release;
+  c.core = core;
+  if (!post(c)) unposted_.push_back(core);
+}
+
+void Mixer::collect() {
+  while (auto core = retired_.pop()) delete *core;
+  while (!unposted_.empty()) {
+    Command c;
+    c.op = Command::Op::Release;
+    c.core = unposted_.back();
+    if (!post(c)) break;
+    unposted_.pop_back();
+  }
+}
+
+void Mixer::render(float* out, uint32_t frames) noexcept {
+  flushRetired();
+  while (auto c = commands_.pop()) apply(*c);
+  std::fill(out, out + 2 * std::size_t(frames), 0.0f);
+  uint32_t count = 0;
+  for (BufferCore* c = active_; c != nullptr;) {
+    BufferCore* next = c->next;  // mixCore may unlink c
+    mixCore(*c, out, frames);
+    count += c->playing ? 1 : 0;
+    c = next;
+  }
+  for (Tail& t : tails_) {
+    if (t.core == nullptr) continue;
+    mixTail(t, out, frames);
+    count += t.core != nullptr ? 1 : 0;
+  }
+  for (std::size_t i = 0; i < 2 * std::size_t(frames); ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  activeCount_.store(count, std::memory_order_relaxed);
+}
+
+void Mixer::apply(const Command& c) noexcept {
+  BufferCore& core = *c.core;
+  switch (c.op) {
+    case Command::Op::Rewind: rewind(core, c.frame); break;
+    case Command::Op::SetGain: setGain(core, c.gain); break;
+    case Command::Op::Play: play(core, c.serial, c.looping); break;
+    case Command::Op::Stop: stop(core); break;
+    case Command::Op::Release:
+      stop(core);
+      core.released = true;
+      retireIfIdle(core);
+      break;
+  }
+}
+
+void Mixer::play(BufferCore& c, uint32_t serial, bool looping) noexcept {
+  c.serial = serial;
+  c.looping = looping;
+  if (c.playing) return;
+  if (c.pos >= c.data.frames) c.pos = 0;
+  c.playing = true;
+  c.fresh = true;
+  c.prev = nullptr;
+  c.next = active_;
+  if (active_ != nullptr) active_->prev = &c;
+  active_ = &c;
+}
+
+void Mixer::stop(BufferCore& c) noexcept {
+  if (!c.playing) return;
+  if (!c.fresh) startTail(c);
+  c.playing = false;
+  unlink(c);
+}
+
+void Mixer::rewind(BufferCore& c, uint64_t frame) noexcept {
+  if (c.playing && !c.fresh) {
+    // The old sound fades out on its own while the buffer starts again at once.
+    startTail(c);
+    c.fresh = true;
+    c.gain = c.target;
+    c.rampLeft = 0;
+  }
+  c.pos = frame;
+}
+
+void Mixer::setGain(BufferCore& c, float gain) noexcept {
+  c.target = gain;
+  if (!c.playing || c.fresh) {
+    c.gain = gain;
+    c.rampLeft = 0;
+    return;
+  }
+  // A jump in level while sounding would click: glide there over the fade time.
+  c.rampLeft = fadeFrames_;
+  c.rampStep = (gain - c.gain) / float(fadeFrames_);
+}
+
+void Mixer::startTail(BufferCore& c) noexcept {
+  if (c.pos >= c.data.frames) return;
+  Tail* slot = nullptr;
+  for (Tail& t : tails_) {
+    if (t.core == nullptr) {
+      slot = &t;
+      break;
+    }
+    if (slot == nullptr || t.left < slot->left) slot = &t;
+  }
+  if (slot->core != nullptr) endTail(*slot);  // all busy: the one nearest silence goes
+  slot->core = &c;
+  slot->pos = c.pos;
+  slot->gain = c.gain;
+  slot->left = fadeFrames_;
+  slot->step = c.gain / float(fadeFrames_);
+  ++c.tails;
+}
+
+void Mixer::unlink(BufferCore& c) noexcept {
+  if (c.prev != nullptr) c.prev->next = c.next;
+  if (c.next != nullptr) c.next->prev = c.prev;
+  if (active_ == &c) active_ = c.next;
+  c.prev = c.next = nullptr;
+}
+
+void Mixer::mixCore(BufferCore& c, float* out, uint32_t frames) noexcept {
+  uint32_t done = 0;
+  while (done < frames) {
+    if (c.pos >= c.data.frames) {
+      if (c.looping && c.data.frames > 0) {
+        c.pos = 0;
+        continue;
+      }
+      c.playing = false;
+      c.pos = 0;
+      c.endedSerial.store(c.serial, std::memory_order_release);
+      unlink(c);
+      retireIfIdle(c);
+      return;
+    }
+    uint32_t n = uint32_t(std::min<uint64_t>(frames - done, c.data.frames - c.pos));
+    if (c.rampLeft > 0) {
+      n = std::min(n, c.rampLeft);
+      addFrames(c.data, c.pos, n, c.gain, c.rampStep, out + 2 * done);
+      c.rampLeft -= n;
+      c.gain = c.rampLeft == 0 ? c.target : c.gain + c.rampStep * float(n);
+    } else {
+      addFrames(c.data, c.pos, n, c.gain, 0.0f, out + 2 * done);
+    }
+    c.pos += n;
+    done += n;
+    c.fresh = false;
+  }
+}
+
+void Mixer::mixTail(Tail& t, float* out, uint32_t frames) noexcept {
+  const auto n = uint32_t(std::min<uint64_t>({frames, t.left, t.core->data.frames - t.pos}));
+  addFrames(t.core->data, t.pos, n, t.gain, -t.step, out);
+  t.gain -= t.step * float(n);
+  t.left -= n;
+  t.pos += n;
+  if (t.left == 0 || t.pos >= t.core->data.frames) endTail(t);
+}
+
+void Mixer::endTail(Tail& t) noexcept {
+  BufferCore& c = *t.core;
+  t.core = nullptr;
+  --c.tails;
+  retireIfIdle(c);
+}
+
+void Mixer::retireIfIdle(BufferCore& c) noexcept {
+  if (!c.released || c.playing || c.tails > 0) return;
+  if (toRetire_ == nullptr && retired_.push(&c)) return;
+  c.retireNext = toRetire_;
+  toRetire_ = &c;
+}
+
+void Mixer::flushRetired() noexcept {
+  while (toRetire_ != nullptr && retired_.push(toRetire_)) toRetire_ = toRetire_->retireNext;
+}
+
+void Mixer::drainForShutdown() noexcept {
+  while (auto c = commands_.pop()) apply(*c);
+  for (Tail& t : tails_)
+    if (t.core != nullptr) endTail(t);
+  while (active_ != nullptr) {
+    BufferCore& c = *active_;
+    c.playing = false;
+    unlink(c);
+    retireIfIdle(c);
+  }
+  for (BufferCore* c = std::exchange(toRetire_, nullptr); c != nullptr;) {
+    delete std::exchange(c, c->retireNext);
+  }
+}
+
+}  // namespace varnkit::audio

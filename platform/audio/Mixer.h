@@ -1,0 +1,121 @@
+#pragma once
+// The real-time mixer: every playing buffer summed in float into the output stream.
+//
+// The user-interface thread owns the buffers and talks to the mixer only through a bounded
+// command queue; the audio thread owns all playback state. A destroyed buffer's samples go
+// back to the user-interface thread through a second queue and are freed there, so the audio
+// thread never frees memory.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/audio/SpscQueue.h"
+#include "platform/audio/WaveFormat.h"
+
+namespace varnkit::audio {
+
+// One buffer's samples and its playback state. Made on the user-interface thread, then
+// referred to by the mixer until the mixer hands it back through the retire queue.
+struct BufferCore {
+  explicit BufferCore(SampleData d) : data(std::move(d)) {}
+
+  const SampleData data;
+
+  // Written by the audio thread when a play ends by reaching the end of the data: the serial
+  // of that play, so the user-interface thread can tell a finished sound from a playing one.
+  std::atomic<uint32_t> endedSerial{0};
+
+  // Audio thread only from here on.
+  uint64_t pos = 0;
+  float gain = 1.0f;
+  float target = 1.0f;
+  float rampStep = 0.0f;
+  uint32_t rampLeft = 0;
+  uint32_t serial = 0;
+  uint32_t tails = 0;
+  bool playing = false;
+  bool looping = false;
+  bool fresh = true;  // nothing rendered since (re)start: a cut is inaudible
+  bool released = false;
+  BufferCore* prev = nullptr;
+  BufferCore* next = nullptr;
+  BufferCore* retireNext = nullptr;
+};
+
+struct Command {
+  enum class Op : uint8_t { Rewind, SetGain, Play, Stop, Release };
+  Op op = Op::Stop;
+  BufferCore* core = nullptr;
+  float gain = 0.0f;    // SetGain
+  uint64_t frame = 0;   // Rewind: the frame to continue from
+  uint32_t serial = 0;  // Play
+  bool looping = false; // Play
+};
+
+class Mixer {
+ public:
+  static constexpr double kFadeSeconds = 0.002;
+  static constexpr std::size_t kCommandCapacity = 4096;
+  static constexpr std::size_t kRetireCapacity = 1024;
+  static constexpr std::size_t kTailVoices = 256;
+
+  explicit Mixer(uint32_t sampleRate);
+  // Frees every buffer still known to the mixer. No audio thread may be rendering by then.
+  ~Mixer();
+  Mixer(const Mixer&) = delete;
+  Mixer& operator=(const Mixer&) = delete;
+
+  uint32_t sampleRate() const noexcept { return rate_; }
+  uint32_t fadeFrames() const noexcept { return fadeFrames_; }
+
+  // User-interface thread: queues a command; false when the queue is full.
+  bool post(const Command& c) noexcept;
+  // User-interface thread: the buffer's owner lets go of it; freed once the mixer has.
+  void release(BufferCore* core);
+  // User-interface thread: frees the buffers the mixer has handed back.
+  void collect();
+
+  // Audio thread: applies queued commands, then writes frames of interleaved stereo into
+  // out, clipped to -1..1. Never allocates, locks, waits or frees.
+  void render(float* out, uint32_t frames) noexcept;
+
+  // Any thread: number of buffers playing, and of fading tails, as of the last render.
+  uint32_t activeVoices() const noexcept { return activeCount_.load(std::memory_order_relaxed); }
+
+ private:
+  struct Tail {
+    BufferCore* core = nullptr;
+    uint64_t pos = 0;
+    float gain = 0.0f;
+    float step = 0.0f;
+    uint32_t left = 0;
+  };
+
+  void apply(const Command& c) noexcept;
+  void play(BufferCore& c, uint32_t serial, bool looping) noexcept;
+  void stop(BufferCore& c) noexcept;
+  void rewind(BufferCore& c, uint64_t frame) noexcept;
+  void setGain(BufferCore& c, float gain) noexcept;
+  void startTail(BufferCore& c) noexcept;
+  void unlink(BufferCore& c) noexcept;
+  void mixCore(BufferCore& c, float* out, uint32_t frames) noexcept;
+  void mixTail(Tail& t, float* out, uint32_t frames) noexcept;
+  void endTail(Tail& t) noexcept;
+  void retireIfIdle(BufferCore& c) noexcept;
+  void flushRetired() noexcept;
+  void drainForShutdown() noexcept;
+
+  const uint32_t rate_;
+  const uint32_t fadeFrames_;
+  SpscQueue<Command, kCommandCapacity> commands_;
+  SpscQueue<BufferCore*, kRetireCapacity> retired_;
+  std::vector<Tail> tails_;         // sized once; the audio thread never resizes it
+  BufferCore* active_ = nullptr;    // audio thread: intrusive list of playing buffers
+  BufferCore* toRetire_ = nullptr;  // audio thread: handed back when the retire queue had no room
+  std::vector<BufferCore*> unposted_;  // UI thread: released while the command queue was full
+  std::atomic<uint32_t> activeCount_{0};
+};
+
+}  // namespace varnkit::audio

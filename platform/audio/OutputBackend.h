@@ -1,0 +1,28 @@
+#pragma once
+// Where the mixer's output goes: a sound server's stream, or nowhere (offline rendering).
+
+#include <cstdint>
+#include <string>
+
+#include "platform/audio/Result.h"
+
+namespace varnkit::audio {
+
+class Mixer;
+
+class OutputBackend {
+ public:
+  virtual ~OutputBackend() = default;
+  // The rate the stream runs at; the mixer runs at it too.
+  virtual uint32_t sampleRate() const = 0;
+  // Which sound service carries the stream ("JACK", "PulseAudio", "ALSA", "offline").
+  virtual std::string name() const = 0;
+  // Starts calling mixer.render on the audio thread. User-interface thread.
+  virtual DsResult start(Mixer& mixer) = 0;
+  // Stops and closes the stream; no render call happens after it returns.
+  virtual void stop() noexcept = 0;
+  // True when the caller renders (offline): nothing calls the mixer on its own.
+  virtual bool offline() const { return false; }
+};
+
+}  // namespace varnkit::audio

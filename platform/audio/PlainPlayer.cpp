@@ -1,0 +1,48 @@
+#include "platform/audio/PlainPlayer.h"
+
+#include "platform/audio/Device.h"
+
+namespace varnkit::audio {
+namespace {
+
+Device* processDevice = nullptr;
+
+}  // namespace
+
+PlainPlayer::PlainPlayer(Device& device) : device_(device) {}
+
+PlainPlayer::~PlainPlayer() = default;
+
+bool PlainPlayer::play(const std::string& file) {
+  stop();
+  sound_.reset();
+  WaveFormat format;
+  auto made = device_.CreateSoundBufferFromFile(file, BufferDesc{DSBCAPS_CTRLVOLUME, 0}, format);
+  if (!made.ok()) return false;
+  sound_ = std::move(made).value();
+  return succeeded(sound_->Play(0));
+}
+
+void PlainPlayer::stop() {
+  if (sound_) (void)sound_->Stop();
+}
+
+bool PlainPlayer::playing() const { return sound_ && sound_->playing(); }
+
+void PlainPlayer::useDevice(Device* device) { processDevice = device; }
+
+void PlainPlayer::forgetDevice(Device* device) {
+  if (processDevice == device) processDevice = nullptr;
+}
+
+bool sndPlaySoundA(const std::string& name, uint32_t /*flags*/) {
+  if (processDevice == nullptr) return false;
+  PlainPlayer& player = processDevice->plainPlayer();
+  if (name.empty()) {
+    player.stop();
+    return true;
+  }
+  return player.play(name);
+}
+
+}  // namespace varnkit::audio

@@ -1,0 +1,21 @@
+#pragma once
+// Reading a WAV file whole into memory at the device's rate.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/audio/Result.h"
+#include "platform/audio/WaveFormat.h"
+
+namespace varnkit::audio {
+
+struct DecodedFile {
+  SampleData data;    // at the rate asked for, one or two channels as in the file
+  WaveFormat format;  // the file's own format, as its header gives it
+};
+
+// Decodes the whole file and, when its rate differs from deviceRate, resamples it once.
+// Any thread but the audio thread. Fails cleanly for missing, damaged or hostile files.
+Result<DecodedFile> decodeWaveFile(const std::string& path, uint32_t deviceRate);
+
+}  // namespace varnkit::audio

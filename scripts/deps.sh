@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages VarnKit needs to build, run and test, only those missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  librtaudio-dev librtmidi-dev libsndfile1-dev libsoxr-dev
+  jackd2 libjack-jackd2-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to enable real-time scheduling; tests run the server without it.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $sudo debconf-set-selections
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: once in an optimised build, once
+# with AddressSanitizer and UndefinedBehaviorSanitizer. The jack-labelled tests get a private
+# JACK server with the dummy back-end. Exit status: the tests'.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+jobs=$(nproc)
+
+bash scripts/deps.sh || { echo "installing dependencies failed" >&2; exit 1; }
+
+build() {  # build <dir> <cmake args...>
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
+}
+build build -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNKIT_SANITIZE=ON -DVARNKIT_BENCH=OFF || exit 1
+
+export JACK_DEFAULT_SERVER="varnkit-test-$$"
+export JACK_NO_START_SERVER=1
+export QT_QPA_PLATFORM=offscreen
+jackd -n "$JACK_DEFAULT_SERVER" --no-realtime -d dummy -r 44100 -p 256 >build/jackd.log 2>&1 &
+jack_pid=$!
+trap 'kill "$jack_pid" 2>/dev/null; wait "$jack_pid" 2>/dev/null' EXIT
+if ! timeout 30 jack_wait -w >/dev/null; then
+  echo "the JACK server did not start:" >&2
+  cat build/jackd.log >&2
+  exit 1
+fi
+
+status=0
+for dir in build build-asan; do
+  echo "== tests in $dir =="
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
+done
+exit $status
