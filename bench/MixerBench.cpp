@@ -38,9 +38,9 @@ void BM_MixVoices(benchmark::State& state) {
     device->mixer().render(out.data(), kBlock);
     benchmark::DoNotOptimize(out.data());
   }
-  state.counters["s_per_voice_frame"] = benchmark::Counter(
-      double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate |
-                                   benchmark::Counter::kInvert);
+  state.counters["s_per_voice_frame"] =
+      benchmark::Counter(double(voices) * kBlock, benchmark::Counter::kIsIterationInvariantRate |
+                                                      benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_MixVoices)->Args({64, 1})->Args({64, 2})->Unit(benchmark::kMicrosecond);
 

@@ -17,6 +17,8 @@ class Error : public std::runtime_error {
   static constexpr int32_t kTypeMismatch = 13;
   static constexpr int32_t kFileNotFound = 53;
   static constexpr int32_t kPathFileAccess = 75;
+  static constexpr int32_t kKeyInUse = 457;
+  static constexpr int32_t kNoSuchControl = 340;
 
   Error(int32_t number, const std::string& text) : std::runtime_error(text), number_(number) {}
 

@@ -47,8 +47,8 @@ void InitSound(uint32_t hWnd) {
   s.primaryDesc = audio::BufferDesc{audio::DSBCAPS_PRIMARYBUFFER, 0};
   auto primary = s.device->CreateSoundBuffer(s.primaryDesc, s.primaryFormat);
   if (!primary.ok())
-    raise(primary.failure().code, "The primary sound buffer could not be made: " +
-                                      primary.failure().text);
+    raise(primary.failure().code,
+          "The primary sound buffer could not be made: " + primary.failure().text);
   s.primary = std::move(primary).value();
 
   s.primaryFormat = audio::WaveFormat{audio::WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 22};
@@ -56,11 +56,17 @@ void InitSound(uint32_t hWnd) {
         "The sound device refused the format 16-bit stereo at 44100 Hz.");
 }
 
-audio::Device* SoundDevice() { return state().device.get(); }
+audio::Device* SoundDevice() {
+  return state().device.get();
+}
 
-audio::PrimaryBuffer* PrimaryBuffer() { return state().primary.get(); }
+audio::PrimaryBuffer* PrimaryBuffer() {
+  return state().primary.get();
+}
 
-void SetDirectX7(std::unique_ptr<audio::DirectX7> root) { state().root = std::move(root); }
+void SetDirectX7(std::unique_ptr<audio::DirectX7> root) {
+  state().root = std::move(root);
+}
 
 void CloseSound() {
   SoundState& s = state();

@@ -45,7 +45,9 @@ Mixer::~Mixer() {
   for (BufferCore* c : unposted_) delete c;
 }
 
-bool Mixer::post(const Command& c) noexcept { return commands_.push(c); }
+bool Mixer::post(const Command& c) noexcept {
+  return commands_.push(c);
+}
 
 void Mixer::release(BufferCore* core) {
   Command c;
@@ -81,17 +83,26 @@ void Mixer::render(float* out, uint32_t frames) noexcept {
     mixTail(t, out, frames);
     count += t.core != nullptr ? 1 : 0;
   }
-  for (std::size_t i = 0; i < 2 * std::size_t(frames); ++i) out[i] = std::clamp(out[i], -1.0f, 1.0f);
+  for (std::size_t i = 0; i < 2 * std::size_t(frames); ++i)
+    out[i] = std::clamp(out[i], -1.0f, 1.0f);
   activeCount_.store(count, std::memory_order_relaxed);
 }
 
 void Mixer::apply(const Command& c) noexcept {
   BufferCore& core = *c.core;
   switch (c.op) {
-    case Command::Op::Rewind: rewind(core, c.frame); break;
-    case Command::Op::SetGain: setGain(core, c.gain); break;
-    case Command::Op::Play: play(core, c.serial, c.looping); break;
-    case Command::Op::Stop: stop(core); break;
+    case Command::Op::Rewind:
+      rewind(core, c.frame);
+      break;
+    case Command::Op::SetGain:
+      setGain(core, c.gain);
+      break;
+    case Command::Op::Play:
+      play(core, c.serial, c.looping);
+      break;
+    case Command::Op::Stop:
+      stop(core);
+      break;
     case Command::Op::Release:
       stop(core);
       core.released = true;

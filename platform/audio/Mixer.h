@@ -48,10 +48,10 @@ struct Command {
   enum class Op : uint8_t { Rewind, SetGain, Play, Stop, Release };
   Op op = Op::Stop;
   BufferCore* core = nullptr;
-  float gain = 0.0f;    // SetGain
-  uint64_t frame = 0;   // Rewind: the frame to continue from
-  uint32_t serial = 0;  // Play
-  bool looping = false; // Play
+  float gain = 0.0f;     // SetGain
+  uint64_t frame = 0;    // Rewind: the frame to continue from
+  uint32_t serial = 0;   // Play
+  bool looping = false;  // Play
 };
 
 class Mixer {

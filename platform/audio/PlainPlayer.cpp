@@ -27,9 +27,13 @@ void PlainPlayer::stop() {
   if (sound_) (void)sound_->Stop();
 }
 
-bool PlainPlayer::playing() const { return sound_ && sound_->playing(); }
+bool PlainPlayer::playing() const {
+  return sound_ && sound_->playing();
+}
 
-void PlainPlayer::useDevice(Device* device) { processDevice = device; }
+void PlainPlayer::useDevice(Device* device) {
+  processDevice = device;
+}
 
 void PlainPlayer::forgetDevice(Device* device) {
   if (processDevice == device) processDevice = nullptr;

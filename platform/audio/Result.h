@@ -9,23 +9,25 @@
 
 namespace varnkit::audio {
 
-enum class [[nodiscard]] DsResult : int32_t {
-  Ok = 0,
-  Generic = int32_t(0x80004005u),
-  InvalidParam = int32_t(0x80070057u),
-  OutOfMemory = int32_t(0x8007000Eu),
-  Allocated = int32_t(0x8878000Au),
-  ControlUnavail = int32_t(0x8878001Eu),
-  InvalidCall = int32_t(0x88780032u),
-  PrioLevelNeeded = int32_t(0x88780046u),
-  BadFormat = int32_t(0x88780064u),
-  NoDriver = int32_t(0x88780078u),
-  BufferLost = int32_t(0x88780096u),
-  FileNotFound = int32_t(0x80070002u),
+enum class [[nodiscard]] DsResult : int32_t{
+    Ok = 0,
+    Generic = int32_t(0x80004005u),
+    InvalidParam = int32_t(0x80070057u),
+    OutOfMemory = int32_t(0x8007000Eu),
+    Allocated = int32_t(0x8878000Au),
+    ControlUnavail = int32_t(0x8878001Eu),
+    InvalidCall = int32_t(0x88780032u),
+    PrioLevelNeeded = int32_t(0x88780046u),
+    BadFormat = int32_t(0x88780064u),
+    NoDriver = int32_t(0x88780078u),
+    BufferLost = int32_t(0x88780096u),
+    FileNotFound = int32_t(0x80070002u),
 };
 
 // True for DsResult::Ok.
-inline bool succeeded(DsResult r) noexcept { return r == DsResult::Ok; }
+inline bool succeeded(DsResult r) noexcept {
+  return r == DsResult::Ok;
+}
 
 // A failed operation: its result code and a text that says what failed and why.
 struct Failure {

@@ -12,9 +12,12 @@ namespace {
 
 RtAudio::Api rtApi(SoundApi api) {
   switch (api) {
-    case SoundApi::Jack: return RtAudio::UNIX_JACK;
-    case SoundApi::Pulse: return RtAudio::LINUX_PULSE;
-    case SoundApi::Alsa: return RtAudio::LINUX_ALSA;
+    case SoundApi::Jack:
+      return RtAudio::UNIX_JACK;
+    case SoundApi::Pulse:
+      return RtAudio::LINUX_PULSE;
+    case SoundApi::Alsa:
+      return RtAudio::LINUX_ALSA;
   }
   return RtAudio::UNSPECIFIED;
 }
@@ -46,9 +49,12 @@ uint32_t chooseRate(const RtAudio::DeviceInfo& info) {
 
 std::string apiName(SoundApi api) {
   switch (api) {
-    case SoundApi::Jack: return "JACK";
-    case SoundApi::Pulse: return "PulseAudio";
-    case SoundApi::Alsa: return "ALSA";
+    case SoundApi::Jack:
+      return "JACK";
+    case SoundApi::Pulse:
+      return "PulseAudio";
+    case SoundApi::Alsa:
+      return "ALSA";
   }
   return "?";
 }
@@ -56,12 +62,16 @@ std::string apiName(SoundApi api) {
 RtAudioOutput::RtAudioOutput(std::unique_ptr<RtAudio> audio, SoundApi api, uint32_t rate)
     : audio_(std::move(audio)), api_(api), rate_(rate) {}
 
-RtAudioOutput::~RtAudioOutput() { stop(); }
+RtAudioOutput::~RtAudioOutput() {
+  stop();
+}
 
-std::string RtAudioOutput::name() const { return apiName(api_); }
+std::string RtAudioOutput::name() const {
+  return apiName(api_);
+}
 
 Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
-                                                            const std::string& clientName) {
+                                                           const std::string& clientName) {
   if (!compiledIn(rtApi(api))) return Failure{DsResult::NoDriver, "not available in this build"};
   try {
     auto audio = std::make_unique<RtAudio>(rtApi(api));

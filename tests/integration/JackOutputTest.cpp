@@ -45,8 +45,8 @@ class Recorder {
 
   // Connects the first output port of the named client to the recorder.
   bool listenTo(const std::string& clientName) {
-    const char** ports = jack_get_ports(client_, (clientName + ":").c_str(), nullptr,
-                                        JackPortIsOutput);
+    const char** ports =
+        jack_get_ports(client_, (clientName + ":").c_str(), nullptr, JackPortIsOutput);
     if (ports == nullptr) return false;
     const int r = jack_connect(client_, ports[0], jack_port_name(port_));
     jack_free(ports);
@@ -86,8 +86,8 @@ void playAndHear(Device& device, const std::string& clientName) {
   testing::TempDir dir;
   testing::writeFile(dir.file("dc.wav"), testing::makeWav(testing::constant(0.5f, 22050), {}));
   WaveFormat format;
-  auto buffer = device.CreateSoundBufferFromFile(dir.file("dc.wav"),
-                                                 {DSBCAPS_CTRLVOLUME, 0}, format);
+  auto buffer =
+      device.CreateSoundBufferFromFile(dir.file("dc.wav"), {DSBCAPS_CTRLVOLUME, 0}, format);
   ASSERT_TRUE(buffer.ok()) << buffer.failure().text;
   ASSERT_EQ(buffer.value()->SetVolume(-600), DsResult::Ok);
   ASSERT_EQ(buffer.value()->Play(0), DsResult::Ok);
@@ -112,8 +112,8 @@ TEST(JackOutput, OpensOnTheJackServerAndPlaysAFileAtItsLevel) {
 class Server48k {
  public:
   Server48k() {
-    const char* argv[] = {"jackd", "-n", kName, "--no-realtime", "-d", "dummy",
-                          "-r",    "48000", "-p", "256", nullptr};
+    const char* argv[] = {"jackd", "-n",    kName, "--no-realtime", "-d",   "dummy",
+                          "-r",    "48000", "-p",  "256",           nullptr};
     if (posix_spawnp(&pid_, "jackd", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
       pid_ = 0;
   }

@@ -30,7 +30,9 @@ std::vector<float> OfflineAudio::left(uint32_t frames) {
   return l;
 }
 
-float pcm16(float s) { return float(std::lround(double(s) * 32768.0)) / 32768.0f; }
+float pcm16(float s) {
+  return float(std::lround(double(s) * 32768.0)) / 32768.0f;
+}
 
 float largestStep(const std::vector<float>& v) {
   float step = 0.0f;

@@ -1,12 +1,12 @@
 #include "tests/support/WavWriter.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
 #include <numbers>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace varnkit::testing {
 namespace {

@@ -208,7 +208,7 @@ TEST(SoundBuffer, BuffersDestroyedWhilePlayingOrAfterTheirDeviceAreSafe) {
   ASSERT_EQ(playing->Play(0), DsResult::Ok);
   a->left(100);
   ASSERT_EQ(queued->Play(0), DsResult::Ok);
-  playing.reset();                    // its tail still sounds: freed after the fade
+  playing.reset();  // its tail still sounds: freed after the fade
   const auto out = a->left(200);
   EXPECT_NEAR(out[0], 0.5f + 0.5f * (1.0f - 1.0f / kFade), 1e-4);
   EXPECT_NEAR(out[150], 0.5f, 1e-4);  // only the other one is left

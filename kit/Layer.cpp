@@ -1,0 +1,77 @@
+#include "kit/Layer.h"
+
+#include <cmath>
+#include <filesystem>
+
+#include "kit/Error.h"
+#include "kit/KitState.h"
+#include "kit/Preset.h"
+#include "platform/audio/Device.h"
+#include "platform/audio/PlainPlayer.h"
+
+namespace varnkit {
+namespace {
+
+void check(audio::DsResult r, const std::string& what) {
+  if (!audio::succeeded(r)) throw Error(int32_t(r), what);
+}
+
+bool fileExists(const std::string& file) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(file, ec);
+}
+
+}  // namespace
+
+int32_t Layer::levelOf(int16_t Vol) {
+  const double q = 4000.0 / 127.0;
+  const double p = q * Vol;
+  const double d = 4000.0 - p;
+  const double r = d * -1.0;
+  return int32_t(std::floor(r));
+}
+
+bool Layer::CBuffer(const std::string& File) {
+  desc_ = audio::BufferDesc{audio::DSBCAPS_CTRLVOLUME, 0};
+  if (!fileExists(File)) return false;
+  KitState& state = parent->state();
+  if (audio::Device* device = state.soundDevice()) {
+    auto made = device->CreateSoundBufferFromFile(File, desc_, format_);
+    if (made.ok()) buffer_ = std::move(made).value();
+  }
+  if (!buffer_) {
+    playNorm = true;
+    state.SetCaption("VarnKit - x");
+  }
+  return true;
+}
+
+void Layer::Play(int16_t Vol) {
+  if (playNorm) {
+    audio::sndPlaySoundA(fullPath(), audio::SND_ASYNC);
+    return;
+  }
+  check(buffer_->SetCurrentPosition(0), "The sound of " + filename + " could not be rewound.");
+  check(buffer_->SetVolume(levelOf(Vol)),
+        "The sound of " + filename + " refused the level of velocity " + std::to_string(Vol) + ".");
+  check(buffer_->Play(0), "The sound of " + filename + " could not be played.");
+}
+
+void Layer::stopd() {
+  if (playNorm) {
+    audio::sndPlaySoundA("", audio::SND_NODEFAULT);
+    return;
+  }
+  check(buffer_->Stop(), "The sound of " + filename + " could not be stopped.");
+}
+
+int32_t Layer::velEnd() const {
+  int32_t r = 127;
+  for (const auto& entry : parent->layers()) {
+    const int32_t other = entry.item->VelStart;
+    if (other > VelStart && other < r) r = other - 1;
+  }
+  return r;
+}
+
+}  // namespace varnkit
