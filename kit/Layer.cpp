@@ -1,13 +1,13 @@
 #include "kit/Layer.h"
 
 #include <cmath>
-#include <filesystem>
 
 #include "kit/Error.h"
 #include "kit/KitState.h"
 #include "kit/Preset.h"
 #include "platform/audio/Device.h"
 #include "platform/audio/PlainPlayer.h"
+#include "platform/files/Lookup.h"
 
 namespace varnkit {
 namespace {
@@ -16,10 +16,8 @@ void check(audio::DsResult r, const std::string& what) {
   if (!audio::succeeded(r)) throw Error(int32_t(r), what);
 }
 
-bool fileExists(const std::string& file) {
-  std::error_code ec;
-  return std::filesystem::is_regular_file(file, ec);
-}
+// A lookup of its own, so that a kit-list enumeration in progress is not disturbed.
+bool fileExists(const std::string& file) { return !files::DirLookup().first(file).empty(); }
 
 }  // namespace
 

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <numbers>
+#include <tuple>
+#include <utility>
 
 #include "tests/support/WavWriter.h"
 
@@ -43,6 +47,13 @@ void writeWithLibrary(const std::string& path, int format, const std::vector<flo
   sf_close(f);
 }
 
+// Offsets into a canonical 44-byte header.
+constexpr size_t kChannels = 22, kRate = 24, kBlockAlign = 32, kDataSize = 40;
+
+void put(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
+  for (int i = 0; i < width; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
+}
+
 class SampleFile : public ::testing::Test {
  protected:
   std::string write(const std::string& name, const std::vector<uint8_t>& bytes) {
@@ -59,9 +70,8 @@ TEST_F(SampleFile, DecodesEveryPcmDepthAndFloatExactlyWithTheHeadersFormat) {
     for (WavSpec spec :
          {WavSpec{22050, channels, 8}, WavSpec{44100, channels, 16}, WavSpec{48000, channels, 24},
           WavSpec{96000, channels, 32}, WavSpec{44100, channels, 32, true}}) {
-      SCOPED_TRACE(::testing::PrintToString(spec.bits) + " bits, float " +
-                   ::testing::PrintToString(spec.isFloat) + ", channels " +
-                   ::testing::PrintToString(channels));
+      SCOPED_TRACE(::testing::Message() << spec.bits << " bits, float " << spec.isFloat << ", "
+                                        << channels << " channels");
       const auto written = channels == 1 ? left : interleave(left, right);
       auto r = decodeWaveFile(write("pcm.wav", makeWav(written, spec)), spec.rate);
       ASSERT_TRUE(r.ok()) << r.failure().text;
@@ -76,6 +86,26 @@ TEST_F(SampleFile, DecodesEveryPcmDepthAndFloatExactlyWithTheHeadersFormat) {
         ASSERT_NEAR(d.data.samples[i], quantised(written[i], spec), 1e-7) << "sample " << i;
     }
   }
+}
+
+TEST_F(SampleFile, ReadsALongFileWithABulkyForeignChunkBeforeItsData) {
+  // Longer than one read and with a chunk larger than any read-ahead, so that every path through
+  // the file reading is taken.
+  const uint64_t frames = 150001;
+  const auto stereo = interleave(sine(440, 0.9, 44100, frames), sine(3000, -0.6, 44100, frames));
+  auto bytes = makeWav(stereo, {44100, 2, 16});
+  std::vector<uint8_t> junk = {'j', 'u', 'n', 'k', 0xA0, 0x86, 0x01, 0};  // 100000 bytes follow
+  junk.resize(junk.size() + 100000, 0x5A);
+  bytes.insert(bytes.begin() + 36, junk.begin(), junk.end());
+  put(bytes, 4, bytes.size() - 8, 4);
+
+  auto r = decodeWaveFile(write("long.wav", bytes), 44100);
+  ASSERT_TRUE(r.ok()) << r.failure().text;
+  const SampleData& d = r.value().data;
+  ASSERT_EQ(d.frames, frames);
+  ASSERT_EQ(d.samples.size(), stereo.size());
+  for (size_t i = 0; i < stereo.size(); ++i)
+    ASSERT_EQ(d.samples[i], quantised(stereo[i], {44100, 2, 16})) << "sample " << i;
 }
 
 TEST_F(SampleFile, ReportsTheFilesOwnRecordForOtherWaveEncodingsAndContainers) {
@@ -139,95 +169,81 @@ TEST_F(SampleFile, ResamplesToTheDeviceRateKeepingPitchLevelAndTiming) {
   }
 }
 
-// Offsets into a canonical 44-byte header.
-constexpr size_t kChannels = 22, kRate = 24, kBlockAlign = 32, kDataSize = 40;
+using Edit = std::function<void(std::vector<uint8_t>&)>;
 
-void put(std::vector<uint8_t>& bytes, size_t at, uint64_t value, int width) {
-  for (int i = 0; i < width; ++i) bytes[at + i] = uint8_t(value >> (8 * i));
+size_t openDescriptors() {
+  return size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
 }
 
-TEST_F(SampleFile, RefusesDamagedAndHostileFilesWithTheRightCode) {
+void expectRefused(const Result<DecodedFile>& r, DsResult code, const std::string& path) {
+  ASSERT_FALSE(r.ok());
+  EXPECT_EQ(r.failure().code, code);
+  EXPECT_NE(r.failure().text.find(path), std::string::npos) << r.failure().text;
+}
+
+TEST_F(SampleFile, RefusesDamagedAndHostileFilesAsBadFormat) {
   const auto good = makeWav(sine(1000, 0.5, 44100, 1000), {});
-  using Edit = std::function<void(std::vector<uint8_t>&)>;
-  struct Case {
-    const char* name;
-    Edit edit;
-    DsResult code;
+  const std::vector<std::pair<const char*, Edit>> cases = {
+      {"no channels", [](auto& b) { put(b, kChannels, 0, 2); }},
+      {"1000 channels", [](auto& b) { put(b, kChannels, 1000, 2); }},
+      {"rate 0", [](auto& b) { put(b, kRate, 0, 4); }},
+      {"rate 500", [](auto& b) { put(b, kRate, 500, 4); }},
+      {"rate 500000", [](auto& b) { put(b, kRate, 500000, 4); }},
+      {"rate 4e9", [](auto& b) { put(b, kRate, 4000000000u, 4); }},
+      {"empty data", [](auto& b) { put(b, kDataSize, 0, 4), b.resize(44); }},
+      {"zero bytes", [](auto& b) { b.clear(); }},
+      {"header only", [](auto& b) { b.resize(30); }},
+      {"text", [](auto& b) { b.assign(200, 'x'); }},
   };
-  const std::vector<Case> cases = {
-      {"no channels", [](auto& b) { put(b, kChannels, 0, 2); }, DsResult::BadFormat},
-      {"1000 channels", [](auto& b) { put(b, kChannels, 1000, 2); }, DsResult::BadFormat},
-      {"rate 0", [](auto& b) { put(b, kRate, 0, 4); }, DsResult::BadFormat},
-      {"rate 500", [](auto& b) { put(b, kRate, 500, 4); }, DsResult::BadFormat},
-      {"rate 500000", [](auto& b) { put(b, kRate, 500000, 4); }, DsResult::BadFormat},
-      {"rate 4e9", [](auto& b) { put(b, kRate, 4000000000u, 4); }, DsResult::BadFormat},
-      {"empty data",
-       [](auto& b) {
-         put(b, kDataSize, 0, 4);
-         b.resize(44);
-       },
-       DsResult::BadFormat},
-      {"zero bytes", [](auto& b) { b.clear(); }, DsResult::BadFormat},
-      {"header only", [](auto& b) { b.resize(30); }, DsResult::BadFormat},
-      {"text", [](auto& b) { b.assign(200, 'x'); }, DsResult::BadFormat},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  const size_t descriptors = openDescriptors();
+  for (const auto& [name, edit] : cases) {
+    SCOPED_TRACE(name);
     auto bytes = good;
-    c.edit(bytes);
+    edit(bytes);
     const std::string path = write("hostile.wav", bytes);
-    auto r = decodeWaveFile(path, 44100);
-    ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.failure().code, c.code);
-    EXPECT_NE(r.failure().text.find(path), std::string::npos) << r.failure().text;
+    expectRefused(decodeWaveFile(path, 44100), DsResult::BadFormat, path);
   }
+  EXPECT_EQ(openDescriptors(), descriptors);
 }
 
-TEST_F(SampleFile, RefusesFilesThatAreNotTwoChannelWaveAudio) {
-  auto r = decodeWaveFile(dir.file("missing.wav"), 44100);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.failure().code, DsResult::FileNotFound);
+TEST_F(SampleFile, RefusesWhatIsNotAMonoOrStereoWaveFile) {
+  const std::string missing = dir.file("missing.wav");
+  expectRefused(decodeWaveFile(missing, 44100), DsResult::FileNotFound, missing);
+  expectRefused(decodeWaveFile(dir.path().string(), 44100), DsResult::BadFormat,
+                dir.path().string());
 
-  r = decodeWaveFile(dir.path().string(), 44100);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.failure().code, DsResult::BadFormat);
-
-  r = decodeWaveFile(write("three.wav", makeWav(sine(1000, 0.5, 44100, 300), {44100, 3})), 44100);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.failure().code, DsResult::BadFormat);
+  const std::string three = write("three.wav", makeWav(sine(1000, 0.5, 44100, 300), {44100, 3}));
+  const auto r = decodeWaveFile(three, 44100);
+  expectRefused(r, DsResult::BadFormat, three);
   EXPECT_NE(r.failure().text.find("3 channels"), std::string::npos) << r.failure().text;
 
-  writeWithLibrary(dir.file("aiff.wav"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16,
-                   sine(1000, 0.5, 44100, 300), 44100);
-  r = decodeWaveFile(dir.file("aiff.wav"), 44100);
-  ASSERT_FALSE(r.ok());
-  EXPECT_EQ(r.failure().code, DsResult::BadFormat);
+  const std::string aiff = dir.file("aiff.wav");
+  writeWithLibrary(aiff, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, sine(1000, 0.5, 44100, 300), 44100);
+  expectRefused(decodeWaveFile(aiff, 44100), DsResult::BadFormat, aiff);
 }
 
-TEST_F(SampleFile, KeepsOnlyTheFramesReallyPresentWhenTheHeaderOverstatesThem) {
+TEST_F(SampleFile, KeepsTheFramesReallyPresentWhateverTheHeaderClaims) {
   const auto signal = sine(1000, 0.5, 44100, 1000);
-  for (uint32_t claimed : {2000u, 0xFFFFFFFFu}) {
-    SCOPED_TRACE(claimed);
+  const auto truncate = [](auto& b) { b.resize(44 + 600 * 2); };
+  const std::vector<std::tuple<const char*, Edit, size_t>> cases = {
+      {"claims 2000 frames", [&](auto& b) { put(b, kDataSize, 4000, 4), truncate(b); }, 600},
+      {"claims 4 GiB", [&](auto& b) { put(b, kDataSize, 0xFFFFFFFF, 4), truncate(b); }, 600},
+      {"block align 0", [](auto& b) { put(b, kBlockAlign, 0, 2); }, 1000},
+  };
+  const size_t descriptors = openDescriptors();
+  for (const auto& [name, edit, frames] : cases) {
+    SCOPED_TRACE(name);
     auto bytes = makeWav(signal, {});
-    put(bytes, kDataSize, claimed, 4);
-    bytes.resize(44 + 600 * 2);
+    edit(bytes);
     auto r = decodeWaveFile(write("short.wav", bytes), 44100);
     ASSERT_TRUE(r.ok()) << r.failure().text;
     const SampleData& d = r.value().data;
-    ASSERT_EQ(d.frames, 600u);
-    ASSERT_EQ(d.samples.size(), 600u);
-    for (size_t i = 0; i < 600; ++i) ASSERT_NEAR(d.samples[i], signal[i], 1.0 / 32768);
+    ASSERT_EQ(d.frames, frames);
+    ASSERT_EQ(d.samples.size(), frames);
+    EXPECT_EQ(r.value().format.blockAlign, 2);  // the layout the data really has
+    for (size_t i = 0; i < frames; ++i) ASSERT_NEAR(d.samples[i], signal[i], 1.0 / 32768);
   }
-}
-
-TEST_F(SampleFile, ReadsAPcmFileWhoseBlockAlignIsZero) {
-  const auto signal = sine(1000, 0.5, 44100, 1000);
-  auto bytes = makeWav(signal, {});
-  put(bytes, kBlockAlign, 0, 2);
-  auto r = decodeWaveFile(write("align.wav", bytes), 44100);
-  ASSERT_TRUE(r.ok()) << r.failure().text;
-  EXPECT_EQ(r.value().data.frames, signal.size());
-  EXPECT_EQ(r.value().format.blockAlign, 2);  // the record states the layout the data really has
+  EXPECT_EQ(openDescriptors(), descriptors);
 }
 
 }  // namespace
