@@ -17,7 +17,9 @@ void check(audio::DsResult r, const std::string& what) {
 }
 
 // A lookup of its own, so that a kit-list enumeration in progress is not disturbed.
-bool fileExists(const std::string& file) { return !files::DirLookup().first(file).empty(); }
+bool fileExists(const std::string& file) {
+  return !files::DirLookup().first(file).empty();
+}
 
 }  // namespace
 
