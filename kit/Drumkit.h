@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "kit/FieldReader.h"
 #include "kit/Preset.h"
 
 namespace varnkit {
@@ -31,9 +32,25 @@ class Drumkit {
   preset& Instrument(int16_t Index);
   // Silences every pad and resets all nine to the default pads; the name is kept.
   void Clear();
+  // Writes the kit file <app>/<Kitname>.txt and copies every sample into the kit folder
+  // <app>/<Kitname>, asking first before an existing kit is replaced. The old kit file stays
+  // whole until the new one is complete. Names the file cannot carry are refused with a message.
+  void SaveKit();
+  // Offers to save unsaved changes, resets the kit and fills it from the kit file File. Raises
+  // the file's errors, and Error 9 for a record whose pad or root key is out of range (the pads
+  // read so far stay).
+  void LoadKit(const std::string& File);
+  // Reads one record of comma-terminated fields from text file number File into fields.
+  void MInput(int32_t File, std::span<const FieldRef> fields);
 
  private:
+  struct Record;
+
   preset& slot(int i);
+  std::string saveProblem();
+  void writeKitFile(const std::string& file, const std::string& folder);
+  void applyRecord(const Record& r);
+  int32_t claimRootKey(int32_t key, int32_t pad);
 
   KitState& state_;
   std::array<std::unique_ptr<preset>, 9> pads_;

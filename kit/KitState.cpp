@@ -4,7 +4,8 @@
 
 namespace varnkit {
 
-KitState::KitState(PadView& pads, CaptionView& caption) : pads_(pads), caption_(caption) {
+KitState::KitState(const WindowLink& window, std::string appFolder)
+    : window_(window), appFolder_(std::move(appFolder)) {
   usedRootKeys.fill(kFreeKey);
 }
 
@@ -23,12 +24,12 @@ void KitState::checkPad(int32_t pad) {
 
 void KitState::SetPadTooltip(int32_t pad, const std::string& text) {
   checkPad(pad);
-  pads_.SetPadTooltip(pad, text);
+  window_.pads.SetPadTooltip(pad, text);
 }
 
 void KitState::ShowGroupImage(int32_t pad, int group) {
   checkPad(pad);
-  pads_.ShowGroupImage(pad, group);
+  window_.pads.ShowGroupImage(pad, group);
 }
 
 }  // namespace varnkit

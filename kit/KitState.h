@@ -24,7 +24,8 @@ class KitState {
  public:
   static constexpr int8_t kFreeKey = -1;
 
-  KitState(PadView& pads, CaptionView& caption);
+  // appFolder: the folder kits are saved in and loaded from, without a trailing "/".
+  KitState(const WindowLink& window, std::string appFolder);
   ~KitState();
   KitState(const KitState&) = delete;
   KitState& operator=(const KitState&) = delete;
@@ -39,7 +40,12 @@ class KitState {
   // Pad view and caption, with the window's rule that only pads 0 to 8 exist (Error 340).
   void SetPadTooltip(int32_t pad, const std::string& text);
   void ShowGroupImage(int32_t pad, int group);
-  void SetCaption(const std::string& caption) { caption_.SetCaption(caption); }
+  void SetCaption(const std::string& caption) { window_.caption.SetCaption(caption); }
+  std::string KitNameText() const { return window_.nameBox.KitNameText(); }
+  int MsgBox(const std::string& prompt, int buttons, const std::string& title) {
+    return window_.boxes.MsgBox(prompt, buttons, title);
+  }
+  const std::string& appFolder() const { return appFolder_; }
 
   // The kit has changes that were not saved.
   bool kitChanged = false;
@@ -52,8 +58,8 @@ class KitState {
  private:
   static void checkPad(int32_t pad);
 
-  PadView& pads_;
-  CaptionView& caption_;
+  WindowLink window_;
+  std::string appFolder_;
   audio::Device* device_ = nullptr;
   std::unique_ptr<Drumkit> kit_;  // last member: its pads leave the group lists before they go
 };

@@ -23,4 +23,38 @@ class CaptionView {
   virtual void SetCaption(const std::string& caption) = 0;
 };
 
+// The box where the user types the kit's name.
+class KitNameBox {
+ public:
+  virtual ~KitNameBox() = default;
+  // Its text as it stands. User-interface thread.
+  virtual std::string KitNameText() const = 0;
+};
+
+// Buttons and icons of a message box, and the answers, as the window toolkit numbers them.
+inline constexpr int vbOKOnly = 0;
+inline constexpr int vbYesNo = 4;
+inline constexpr int vbQuestion = 32;
+inline constexpr int vbExclamation = 48;
+inline constexpr int vbOK = 1;
+inline constexpr int vbYes = 6;
+inline constexpr int vbNo = 7;
+
+// Modal message boxes; tests answer them directly.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // Shows prompt with the buttons and icon of buttons under title; returns the answer.
+  // User-interface thread.
+  virtual int MsgBox(const std::string& prompt, int buttons, const std::string& title) = 0;
+};
+
+// Everything of the window the kit model reaches.
+struct WindowLink {
+  PadView& pads;
+  CaptionView& caption;
+  KitNameBox& nameBox;
+  MessageBoxes& boxes;
+};
+
 }  // namespace varnkit

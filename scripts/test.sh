@@ -8,9 +8,11 @@ jobs=$(nproc)
 
 bash scripts/deps.sh || { echo "installing dependencies failed" >&2; exit 1; }
 
-build() {  # build <dir> <cmake args...>
+build() {  # build <dir> <cmake args...> [--target <name>]
   local dir=$1; shift
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs"
+  local target=()
+  if [ "${@: -2:1}" = "--target" ]; then target=(--target "${@: -1}"); set -- "${@:1:$#-2}"; fi
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null && cmake --build "$dir" -j "$jobs" "${target[@]}"
 }
 build build -DCMAKE_BUILD_TYPE=RelWithDebInfo || exit 1
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DVARNKIT_SANITIZE=ON -DVARNKIT_BENCH=OFF || exit 1
@@ -32,4 +34,21 @@ for dir in build build-asan; do
   echo "== tests in $dir =="
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
 done
+
+# The kit file loader under libFuzzer, for a short while, where clang is there to build it.
+if command -v clang++ >/dev/null; then
+  echo "== kit file fuzzing =="
+  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
+      -DVARNKIT_BENCH=OFF --target kit_file_fuzzer; then
+    corpus=build-fuzz/corpus
+    mkdir -p "$corpus"
+    printf 'vst samples,\r\r\nR,\r\r\nR,\r\r\nVarnKit,\r\r\n\r\r\n1,0,0,\t36,Kick,\ta.wav,0,79,0,0,0,0,1,1,\r\r\n-1\r\n' \
+      >"$corpus/seed.txt"
+    build-fuzz/tests/fuzz/kit_file_fuzzer -max_total_time=15 "$corpus" >build-fuzz/fuzz.log 2>&1 \
+      || { tail -40 build-fuzz/fuzz.log; status=1; }
+    tail -1 build-fuzz/fuzz.log
+  else
+    status=1
+  fi
+fi
 exit $status

@@ -86,4 +86,18 @@ Status CopyFile(const std::string& source, const std::string& target) {
   return {};
 }
 
+Status CommitFile(const std::string& temp, const std::string& target) {
+  {
+    Fd file(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) return failure("cannot open", temp);
+    if (::fsync(file.get()) != 0) return failure("cannot flush", temp);
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) return failure("cannot replace", target);
+  const std::string::size_type slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.valid()) ::fsync(dir.get());  // the rename itself survives a power cut
+  return {};
+}
+
 }  // namespace varnkit::files

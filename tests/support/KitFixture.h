@@ -28,6 +28,29 @@ class RecordingCaption : public CaptionView {
   std::vector<std::string> captions;
 };
 
+// The kit-name box holds nameBox; message boxes are answered from answers, in order (vbYes
+// when none is left), and recorded.
+class FakeDialogs : public KitNameBox, public MessageBoxes {
+ public:
+  struct Shown {
+    std::string prompt;
+    int buttons;
+    std::string title;
+  };
+  std::string KitNameText() const override { return nameBox; }
+  int MsgBox(const std::string& prompt, int buttons, const std::string& title) override {
+    shown.push_back({prompt, buttons, title});
+    if (answers.empty()) return (buttons & vbYesNo) == vbYesNo ? vbYes : vbOK;
+    const int answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  }
+
+  std::string nameBox;
+  std::vector<int> answers;
+  std::vector<Shown> shown;
+};
+
 class KitFixture {
  public:
   KitFixture() {
@@ -46,8 +69,10 @@ class KitFixture {
 
   RecordingPadView pads;
   RecordingCaption caption;
+  FakeDialogs dialogs;
   OfflineAudio audio;
-  KitState state{pads, caption};
+  TempDir app;  // the program folder: kit files and kit folders go here
+  KitState state{WindowLink{pads, caption, dialogs, dialogs}, app.path().string()};
 };
 
 }  // namespace varnkit::testing

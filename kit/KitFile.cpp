@@ -1,0 +1,242 @@
+#include <filesystem>
+#include <map>
+
+#include "kit/Drumkit.h"
+#include "kit/Error.h"
+#include "kit/KitState.h"
+#include "platform/files/FileOps.h"
+#include "platform/files/Lookup.h"
+#include "platform/files/TextFiles.h"
+
+namespace varnkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every kit file goes through this one file number, one file at a time.
+constexpr int32_t kFileNumber = 1;
+constexpr char CR = '\r';
+constexpr char TAB = '\t';
+
+// Closes the file number, once opened, on every way out; a failure that already ends the
+// operation says more than one of closing would.
+struct OpenFile {
+  ~OpenFile() {
+    if (!files::IsOpen(kFileNumber)) return;
+    try {
+      files::CloseFile(kFileNumber);
+    } catch (const Error&) {
+    }
+  }
+};
+
+bool fileExists(const std::string& file) {
+  return !files::DirLookup().first(file).empty();
+}
+
+// A folder field of a kit file names a folder of its own when it is absolute, here or as
+// written on a system with drive letters; otherwise it lies below the program folder.
+bool isAbsoluteFolder(const std::string& folder) {
+  return (!folder.empty() && folder[0] == '/') ||
+         (folder.size() >= 3 && folder.compare(1, 2, ":\\") == 0);
+}
+
+// A sample named by a kit file must stay inside its kit folder.
+bool isPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+bool cannotBeCarried(const std::string& text) {
+  return text.find_first_of(",\t\r\n") != std::string::npos;
+}
+
+std::string trimmed(const std::string& s) {
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+std::string uncarriable(const std::string& what, const std::string& name) {
+  return "The " + what + " '" + name +
+         "' cannot be saved: names in a kit file cannot hold a comma, a tab or a line break.";
+}
+
+std::string kitNameProblem(const std::string& name) {
+  if (trimmed(name).empty()) return "The kit needs a name before it can be saved.";
+  if (cannotBeCarried(name)) return uncarriable("kit name", name);
+  if (name.find('/') != std::string::npos || name == "." || name == "..")
+    return "The kit name '" + name + "' cannot be saved: a kit name cannot be a folder path.";
+  return "";
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+}
+
+std::string recordLine(const preset& pad, const Layer& layer) {
+  return std::to_string(pad.Index + 1) + ",0,0," + TAB + std::to_string(pad.RootKey) + "," +
+         pad.PAD() + "," + TAB + layer.filename + "," + std::to_string(layer.VelStart) + "," +
+         std::to_string(layer.velEnd()) + ",0,0,0,0," + std::to_string(pad.Grp()) + "," +
+         std::to_string(pad.Voices) + "," + CR;
+}
+
+// Copies a layer's sample into the kit folder. A sample that is gone, or that already is the
+// copy, is no failure; any other failure would leave the saved kit without its sample.
+void copySample(const Layer& layer, const std::string& folder) {
+  const std::string source = layer.path + "/" + layer.filename;
+  const std::string target = folder + "/" + layer.filename;
+  const files::Status copied = files::CopyFile(source, target);
+  std::error_code ec;
+  if (copied.ok || !fs::exists(source, ec) || sameFile(source, target)) return;
+  throw Error(Error::kPathFileAccess, "The sample '" + layer.filename +
+                                          "' could not be copied into the kit folder, so " +
+                                          "the kit was not saved: " + copied.error);
+}
+
+}  // namespace
+
+struct Drumkit::Record {
+  int32_t pad = 0, offset = 0, lenght = 0, rootKey = 0;
+  std::string name, filename;
+  int32_t velStart = 0, velEnd = 0, keyStart = 0, keyEnd = 0;
+  double volLeft = 0, volRight = 0;
+  int32_t grp = 0, voices = 0;
+
+  std::array<FieldRef, 14> fields() {
+    return {&pad,    &offset,   &lenght, &rootKey, &name,     &filename, &velStart,
+            &velEnd, &keyStart, &keyEnd, &volLeft, &volRight, &grp,      &voices};
+  }
+};
+
+void Drumkit::MInput(int32_t File, std::span<const FieldRef> fields) {
+  ReadCommaFields(File, fields);
+}
+
+void Drumkit::SaveKit() {
+  if (state_.KitNameText().empty()) return;
+  if (const std::string problem = saveProblem(); !problem.empty()) {
+    state_.MsgBox(problem, vbOKOnly | vbExclamation, "VarnKit");
+    return;
+  }
+  const std::string folder = state_.appFolder() + "/" + Kitname;
+  const std::string file = folder + ".txt";
+  if (fileExists(file) &&
+      state_.MsgBox("This will destroy your existing '" + Kitname + "' Drumkit! Are you sure?",
+                    vbYesNo | vbQuestion, "Question") == vbNo)
+    return;
+  (void)files::MakeFolder(folder);  // it may well exist already
+  writeKitFile(file, folder);
+  state_.kitChanged = false;
+}
+
+// Why the kit cannot be written as it stands, or "" when it can.
+std::string Drumkit::saveProblem() {
+  if (std::string problem = kitNameProblem(Kitname); !problem.empty()) return problem;
+  std::map<std::string, std::string> sources;  // sample file name -> the file it copies
+  for (int16_t i = 0; i < 9; ++i) {
+    preset& pad = Instrument(i);
+    if (pad.Count() > 0 && cannotBeCarried(pad.PAD())) return uncarriable("pad name", pad.PAD());
+    for (const auto& entry : pad.layers()) {
+      const Layer& layer = *entry.item;
+      if (cannotBeCarried(layer.filename)) return uncarriable("sample file name", layer.filename);
+      if (!isPlainFileName(layer.filename))
+        return "The sample file name '" + layer.filename + "' cannot be saved.";
+      const std::string source = layer.path + "/" + layer.filename;
+      auto [known, added] = sources.emplace(layer.filename, source);
+      if (!added && known->second != source && !sameFile(known->second, source))
+        return "Two different samples are named '" + layer.filename + "' (in " +
+               fs::path(known->second).parent_path().string() + " and " + layer.path +
+               "), and the kit folder can hold only one of them. Rename one before saving.";
+    }
+  }
+  return "";
+}
+
+void Drumkit::writeKitFile(const std::string& file, const std::string& folder) {
+  const std::string temp = file + ".saving";
+  try {
+    files::OpenTextFile(kFileNumber, temp, files::OpenMode::Output);
+    OpenFile closer;
+    for (const std::string& line :
+         {std::string("vst samples,") + CR, Kitname + "," + CR, Kitname + "," + CR,
+          std::string("VarnKit,") + CR, std::string(1, CR)})
+      files::WriteLine(kFileNumber, line);
+    for (int16_t i = 0; i < 9; ++i) {
+      preset& pad = Instrument(i);
+      for (const auto& entry : pad.layers()) {
+        Layer& layer = *entry.item;
+        copySample(layer, folder);
+        layer.path = folder;
+        files::WriteLine(kFileNumber, recordLine(pad, layer));
+      }
+    }
+    files::WriteLine(kFileNumber, "-1 by Ned's VarnKit");
+    files::CloseFile(kFileNumber);
+    if (files::Status done = files::CommitFile(temp, file); !done.ok)
+      throw Error(Error::kPathFileAccess, "The kit file could not be saved: " + done.error);
+  } catch (...) {
+    std::error_code ec;
+    fs::remove(temp, ec);  // the old kit file is untouched
+    throw;
+  }
+}
+
+void Drumkit::LoadKit(const std::string& File) {
+  if (state_.kitChanged && state_.MsgBox("save changes?", vbYesNo, "VarnKit") == vbYes) SaveKit();
+  Clear();
+  files::OpenTextFile(kFileNumber, File, files::OpenMode::Input);
+  OpenFile closer;
+  std::string scratch;
+  const FieldRef header[] = {&scratch, &scratch, &Samples, &CopyRyt};
+  MInput(kFileNumber, header);
+  if (!isAbsoluteFolder(Samples)) Samples = state_.appFolder() + "/" + Samples;
+  Record r;
+  const auto fields = r.fields();
+  for (;;) {
+    try {
+      MInput(kFileNumber, fields);
+    } catch (const Error&) {
+      // A field that does not convert: what the record did get is applied all the same.
+    }
+    if (files::AtEnd(kFileNumber)) break;
+    applyRecord(r);
+    if (files::AtEnd(kFileNumber)) break;
+  }
+  files::CloseFile(kFileNumber);
+  state_.kitChanged = false;
+}
+
+void Drumkit::applyRecord(const Record& r) {
+  const int32_t p = r.pad - 1;
+  if (p < 0 || p > 8)
+    throw Error(Error::kSubscriptOutOfRange,
+                "Subscript out of range: the kit file has a record for pad " +
+                    std::to_string(r.pad) + "; pads are numbered 1 to 9.");
+  preset& pad = Instrument(int16_t(p));
+  pad.offset = r.offset;
+  pad.lenght = r.lenght;
+  pad.RootKey = claimRootKey(r.rootKey, p);
+  pad.PAD(r.name);
+  if (isPlainFileName(r.filename)) pad.add(r.velStart, r.volLeft, r.volRight, r.filename, Samples);
+  pad.KeyStart = r.keyStart;
+  pad.KeyEnd = r.keyEnd;
+  pad.Grp(r.grp);
+}
+
+// Root keys stay distinct between the pads of a loaded kit: a key another pad took moves up
+// to the next free one. All records of one pad carry the same key, so its own claim stands.
+int32_t Drumkit::claimRootKey(int32_t key, int32_t pad) {
+  int32_t k = key;
+  while (k >= 0 && k <= 127 && state_.usedRootKeys[std::size_t(k)] != KitState::kFreeKey &&
+         state_.usedRootKeys[std::size_t(k)] != pad)
+    ++k;
+  if (k < 0 || k > 127)
+    throw Error(Error::kSubscriptOutOfRange,
+                "Subscript out of range: pad " + std::to_string(pad + 1) + " of the kit file " +
+                    "has root key " + std::to_string(key) + ", which leaves the notes 0 to 127.");
+  state_.usedRootKeys[std::size_t(k)] = int8_t(pad);
+  return k;
+}
+
+}  // namespace varnkit

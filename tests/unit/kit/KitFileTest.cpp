@@ -1,0 +1,360 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "kit/Error.h"
+#include "platform/files/TextFiles.h"
+#include "tests/support/KitFixture.h"
+
+namespace varnkit {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string bytesOf(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void writeText(const fs::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+class KitFileTest : public ::testing::Test {
+ protected:
+  // The kit of the worked example: pad 0 Kick with two layers, pad 2 Hat in group 1.
+  void buildRock() {
+    Drumkit& kit = f.kit();
+    kit.Kitname = f.dialogs.nameBox = "Rock";
+    preset& kick = kit.Instrument(0);
+    kick.PAD("Kick");
+    ASSERT_NE(kick.add(0, 0, 0, f.sample("kick1.wav", 0.1f, 100), f.folder()), nullptr);
+    ASSERT_NE(kick.add(80, 0, 0, f.sample("kick2.wav", 0.2f, 100), f.folder()), nullptr);
+    preset& hat = kit.Instrument(2);
+    hat.PAD("Hat");
+    hat.Grp(1);
+    ASSERT_NE(hat.add(0, 0, 0, f.sample("hat.wav", 0.3f, 100), f.folder()), nullptr);
+  }
+  fs::path app(const std::string& name) const { return f.app.path() / name; }
+  std::string loadText(const std::string& text, const std::string& name = "t.txt") {
+    writeText(app(name), text);
+    f.kit().LoadKit(app(name).string());
+    return name;
+  }
+
+  testing::KitFixture f;
+  static constexpr const char* kRockText =
+      "vst samples,\r\r\nRock,\r\r\nRock,\r\r\nVarnKit,\r\r\n\r\r\n"
+      "1,0,0,\t36,Kick,\tkick1.wav,0,79,0,0,0,0,0,0,\r\r\n"
+      "1,0,0,\t36,Kick,\tkick2.wav,80,127,0,0,0,0,0,0,\r\r\n"
+      "3,0,0,\t42,Hat,\that.wav,0,127,0,0,0,0,1,1,\r\r\n"
+      "-1 by Ned's VarnKit\r\n";
+};
+
+TEST_F(KitFileTest, SavesTheWorkedExampleByteForByteAndCopiesItsSamples) {
+  buildRock();
+  f.state.kitChanged = true;
+  f.kit().SaveKit();
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  for (const char* s : {"kick1.wav", "kick2.wav", "hat.wav"})
+    EXPECT_EQ(bytesOf(app("Rock") / s), bytesOf(f.audio.dir.path() / s)) << s;
+  EXPECT_EQ(f.kit().Instrument(0).Item(2)->path, app("Rock").string());
+  EXPECT_FALSE(f.state.kitChanged);
+  EXPECT_TRUE(f.dialogs.shown.empty());
+  EXPECT_FALSE(fs::exists(app("Rock.txt.saving")));
+}
+
+TEST_F(KitFileTest, ALoadedKitSavesBackToTheSameBytes) {
+  buildRock();
+  preset& kick = f.kit().Instrument(0);
+  kick.offset = kick.lenght = kick.KeyStart = kick.KeyEnd = 5;
+  kick.Item(1)->VolLeft = 0.5;
+  f.kit().SaveKit();
+  f.kit().LoadKit(app("Rock.txt").string());
+
+  EXPECT_EQ(kick.PAD(), "Kick");
+  EXPECT_EQ(f.pads.tooltips[0], "Kick");
+  EXPECT_EQ(kick.RootKey, 36);
+  ASSERT_EQ(kick.Count(), 2);
+  EXPECT_EQ(kick.Item(2)->VelStart, 80);
+  EXPECT_EQ(kick.Item(2)->path, app("Rock").string());
+  EXPECT_EQ(kick.offset + kick.lenght + kick.KeyStart + kick.KeyEnd, 0);
+  EXPECT_EQ(kick.Item(1)->VolLeft, 0.0);
+  EXPECT_EQ(f.kit().Instrument(2).Grp(), 1);
+  EXPECT_TRUE(f.state.Group1Pads.contains("I2"));
+  EXPECT_EQ(f.kit().Instrument(1).PAD(), "xxx");
+  EXPECT_EQ(f.kit().Samples, app("Rock").string());
+  EXPECT_EQ(f.kit().CopyRyt, "VarnKit");
+  EXPECT_EQ(f.kit().Kitname, "Rock");  // the caller names the kit
+
+  f.dialogs.answers = {vbYes};
+  f.kit().SaveKit();
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  ASSERT_EQ(f.dialogs.shown.size(), 1u);
+  EXPECT_EQ(f.dialogs.shown[0].prompt,
+            "This will destroy your existing 'Rock' Drumkit! Are you sure?");
+  EXPECT_EQ(f.dialogs.shown[0].title, "Question");
+  EXPECT_EQ(f.dialogs.shown[0].buttons, vbYesNo | vbQuestion);
+}
+
+TEST_F(KitFileTest, SavingNeedsANameInTheBoxAndAYesToReplaceAKit) {
+  buildRock();
+  f.dialogs.nameBox = "";
+  f.state.kitChanged = true;
+  f.kit().SaveKit();
+  EXPECT_FALSE(fs::exists(app("Rock.txt")));
+  EXPECT_TRUE(f.state.kitChanged);
+  EXPECT_TRUE(f.dialogs.shown.empty());
+
+  f.dialogs.nameBox = "Rock";
+  writeText(app("Rock.txt"), "old");
+  f.dialogs.answers = {vbNo};
+  f.kit().SaveKit();
+  EXPECT_EQ(bytesOf(app("Rock.txt")), "old");
+  EXPECT_FALSE(fs::exists(app("Rock")));
+  EXPECT_TRUE(f.state.kitChanged);
+}
+
+TEST_F(KitFileTest, AKitWhoseSamplesAlreadyLieInItsFolderSavesAgain) {
+  buildRock();
+  f.kit().SaveKit();
+  f.kit().LoadKit(app("Rock.txt").string());
+  f.kit().Kitname = "Rock";
+  f.state.kitChanged = true;
+  f.kit().SaveKit();  // every copy is a copy onto itself
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_EQ(bytesOf(app("Rock") / "hat.wav"), bytesOf(f.audio.dir.path() / "hat.wav"));
+  EXPECT_FALSE(f.state.kitChanged);
+}
+
+TEST_F(KitFileTest, RootKeysStayDistinctBetweenPadsButNotWithinOne) {
+  f.sample("a.wav", 0.1f, 10);
+  const std::string folder = f.folder();
+  std::string text = "vst samples," + folder + "," + folder + ",VarnKit,\n";
+  for (int i = 0; i < 3; ++i)
+    text += "2,0,0,38,Snare,a.wav," + std::to_string(i * 40) + ",0,0,0,0,0,0,0,\n";
+  text += "3,0,0,40,A,a.wav,0,0,0,0,0,0,0,0,\n4,0,0,40,B,a.wav,0,0,0,0,0,0,0,0,\n";
+  text += "5,0,0,41,C,a.wav,0,0,0,0,0,0,0,0,\n1,0,0,38,K,a.wav,0,0,0,0,0,0,0,0,\nend";
+  loadText(text);
+  Drumkit& kit = f.kit();
+  EXPECT_EQ(kit.Instrument(1).RootKey, 38);
+  EXPECT_EQ(kit.Instrument(1).Count(), 3);
+  EXPECT_EQ(kit.Instrument(2).RootKey, 40);
+  EXPECT_EQ(kit.Instrument(3).RootKey, 41);
+  EXPECT_EQ(kit.Instrument(4).RootKey, 42);  // 41 was taken by pad 4 of the file
+  EXPECT_EQ(kit.Instrument(0).RootKey, 39);  // 38 belongs to pad 2 of the file
+  EXPECT_EQ(kit.Instrument(5).RootKey, 47);  // no record: the default, not claimed
+  EXPECT_EQ(f.state.usedRootKeys[38], 1);
+  EXPECT_EQ(f.state.usedRootKeys[47], KitState::kFreeKey);
+}
+
+TEST_F(KitFileTest, DefaultRootKeysAreNotClaimed) {
+  f.sample("a.wav", 0.1f, 10);
+  loadText("vst samples,x," + f.folder() + ",VarnKit,1,0,0,38,K,a.wav,0,0,0,0,0,0,0,0,end");
+  EXPECT_EQ(f.kit().Instrument(0).RootKey, 38);
+  EXPECT_EQ(f.kit().Instrument(1).RootKey, 38);
+}
+
+TEST_F(KitFileTest, AMissingSampleDropsOnlyItsLayer) {
+  f.sample("a.wav", 0.1f, 10);
+  loadText(
+      "vst samples,x," + f.folder() +
+      ",VarnKit,\n1,0,0,50,Tom,gone.wav,0,0,0,0,0,0,2,1,\n1,0,0,50,Tom,a.wav,64,0,0,0,0,0,2,1,\n"
+      "-1 by Ned's VarnKit\r\n");
+  preset& pad = f.kit().Instrument(0);
+  EXPECT_EQ(pad.PAD(), "Tom");
+  EXPECT_EQ(pad.Grp(), 2);
+  ASSERT_EQ(pad.Count(), 1);
+  EXPECT_EQ(pad.Item(1)->VelStart, 64);
+  EXPECT_EQ(pad.Item(1)->key, "I0");
+}
+
+TEST_F(KitFileTest, LoadingEndsWithTheFileWhateverItsLineEnds) {
+  f.sample("a.wav", 0.1f, 10);
+  const std::string head = "vst samples,x," + f.folder() + ",VarnKit,";
+  const std::string r1 = "1,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,";
+  const std::string r2 = "2,0,0,38,S,a.wav,0,0,0,0,0,0,0,0,";
+  const std::pair<std::string, int> cases[] = {
+      {head + "\r\n" + r1 + "\r\n" + r2 + "\r\n-1 by Ned's VarnKit", 2},
+      {head + "\n" + r1 + "\n" + r2 + "\n", 2},  // no trailer: the line end follows the record
+      {head + r1 + r2 + "trailer", 2},
+      {head + "\r\n" + r1 + "\r\n" + r2, 1},  // the last record ends the file: not applied
+      {head + "\t" + r1 + "\t\t" + r2 + "\t", 2},
+  };
+  for (const auto& [text, pads] : cases) {
+    loadText(text);
+    EXPECT_EQ(f.kit().Instrument(0).Count(), 1) << text;
+    EXPECT_EQ(f.kit().Instrument(1).Count(), pads - 1) << text;
+    EXPECT_EQ(f.kit().Instrument(1).PAD(), pads == 2 ? "S" : "xxx") << text;
+  }
+}
+
+TEST_F(KitFileTest, TheSampleFolderIsAbsoluteOrBelowTheProgramFolder) {
+  loadText("vst samples,x,set1,me,");
+  EXPECT_EQ(f.kit().Samples, app("set1").string());
+  loadText("vst samples,x,/srv/drums,me,");
+  EXPECT_EQ(f.kit().Samples, "/srv/drums");
+  loadText("vst samples,x,C:\\drums\\set1,me,");
+  EXPECT_EQ(f.kit().Samples, "C:\\drums\\set1");
+  loadText("vst samples,x,,me,");
+  EXPECT_EQ(f.kit().Samples, app("").string());
+}
+
+TEST_F(KitFileTest, TabsInANameAreLostAndSpacesKept) {
+  f.sample("my kick.wav", 0.1f, 10);
+  loadText("vst samples,x," + f.folder() +
+           ",VarnKit,1,0,0,36, Big\tKick ,my kick.wav,0,0,0,0,0,0,0,0,-1");
+  EXPECT_EQ(f.kit().Instrument(0).PAD(), " BigKick ");
+  EXPECT_EQ(f.kit().Instrument(0).Count(), 1);
+}
+
+TEST_F(KitFileTest, AnOutOfRangeRecordStopsTheLoadKeepsWhatCameBeforeAndClosesTheFile) {
+  f.sample("a.wav", 0.1f, 10);
+  const std::string head = "vst samples,x," + f.folder() + ",VarnKit,";
+  const std::string good = "1,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,";
+  for (const std::string bad :
+       {"10,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,", "0,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,",
+        "2,0,0,128,K,a.wav,0,0,0,0,0,0,0,0,", "2,0,0,-1,K,a.wav,0,0,0,0,0,0,0,0,"}) {
+    try {
+      loadText(head + good + bad + "end");
+      ADD_FAILURE() << "no error for " << bad;
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number(), Error::kSubscriptOutOfRange) << bad;
+    }
+    EXPECT_FALSE(files::IsOpen(1));
+    EXPECT_EQ(f.kit().Instrument(0).PAD(), "K");
+  }
+  // A key pushed past 127 by the claims of other pads.
+  std::string text = head + "1,0,0,126,A,a.wav,0,0,0,0,0,0,0,0,2,0,0,127,B,a.wav,0,0,0,0,0,0,0,0,";
+  text += "3,0,0,126,C,a.wav,0,0,0,0,0,0,0,0,end";
+  EXPECT_THROW(loadText(text), Error);
+  EXPECT_EQ(f.kit().Instrument(1).RootKey, 127);
+}
+
+TEST_F(KitFileTest, AFileThatCannotBeOpenedLeavesTheDefaultKit) {
+  buildRock();
+  EXPECT_THROW(f.kit().LoadKit(app("none.txt").string()), Error);
+  EXPECT_EQ(f.kit().Instrument(0).Count(), 0);
+  EXPECT_EQ(f.kit().Instrument(0).PAD(), "xxx");
+  EXPECT_FALSE(files::IsOpen(1));
+}
+
+TEST_F(KitFileTest, UnsavedChangesAreOfferedForSavingBeforeALoad) {
+  buildRock();
+  f.state.kitChanged = true;
+  f.dialogs.answers = {vbYes};
+  loadText("vst samples,x,y,z,");
+  ASSERT_GE(f.dialogs.shown.size(), 1u);
+  EXPECT_EQ(f.dialogs.shown[0].prompt, "save changes?");
+  EXPECT_EQ(f.dialogs.shown[0].buttons, vbYesNo);
+  EXPECT_EQ(f.dialogs.shown[0].title, "VarnKit");
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_FALSE(f.state.kitChanged);
+
+  buildRock();
+  f.dialogs.shown.clear();
+  f.state.kitChanged = true;
+  f.dialogs.answers = {vbNo};
+  fs::remove(app("Rock.txt"));
+  loadText("vst samples,x,y,z,");
+  EXPECT_FALSE(fs::exists(app("Rock.txt")));
+  EXPECT_EQ(f.dialogs.shown.size(), 1u);
+}
+
+TEST_F(KitFileTest, NamesTheFileCannotCarryAreRefusedAndNothingIsWritten) {
+  buildRock();
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { f.kit().Kitname = "Rock,Pop"; }, "'Rock,Pop'"},
+      {[&] { f.kit().Kitname = "   "; }, "needs a name"},
+      {[&] { f.kit().Kitname = "../Rock"; }, "'../Rock'"},
+      {[&] { f.kit().Kitname = ".."; }, "'..'"},
+      {[&] { f.kit().Instrument(2).PAD("Hi\that"); }, "'Hi\that'"},
+      {[&] { f.kit().Instrument(0).Item(1)->filename = "kick,1.wav"; }, "'kick,1.wav'"},
+  };
+  for (const auto& [spoil, named] : cases) {
+    buildRock();
+    spoil();
+    f.dialogs.shown.clear();
+    f.kit().SaveKit();
+    ASSERT_EQ(f.dialogs.shown.size(), 1u) << named;
+    EXPECT_NE(f.dialogs.shown[0].prompt.find(named), std::string::npos)
+        << f.dialogs.shown[0].prompt;
+    EXPECT_EQ(f.dialogs.shown[0].buttons, vbOKOnly | vbExclamation);
+    f.kit().Clear();
+  }
+  EXPECT_TRUE(fs::is_empty(f.app.path()));
+}
+
+TEST_F(KitFileTest, TwoSamplesOfOneNameFromDifferentFoldersAreRefused) {
+  buildRock();
+  testing::TempDir other;
+  testing::writeFile(other.path() / "hat.wav", testing::makeWav(testing::constant(0.9f, 10), {}));
+  ASSERT_NE(f.kit().Instrument(5).add(0, 0, 0, "hat.wav", other.path().string()), nullptr);
+  f.kit().SaveKit();
+  ASSERT_EQ(f.dialogs.shown.size(), 1u);
+  EXPECT_NE(f.dialogs.shown[0].prompt.find("'hat.wav'"), std::string::npos);
+  EXPECT_TRUE(fs::is_empty(f.app.path()));
+
+  f.kit().Instrument(5).Clear(5, 47, "xxx", 0);
+  f.kit().Instrument(6).add(0, 0, 0, "hat.wav", f.folder());  // the same file twice is fine
+  f.kit().SaveKit();
+  EXPECT_TRUE(fs::exists(app("Rock.txt")));
+}
+
+TEST_F(KitFileTest, SampleNamesThatLeaveTheKitFolderAreNotLoaded) {
+  fs::create_directories(app("inner"));
+  f.sample("a.wav", 0.1f, 10);
+  testing::writeFile(app("secret.wav"), testing::makeWav(testing::constant(0.9f, 10), {}));
+  loadText(
+      "vst samples,x,inner,VarnKit,1,0,0,36,K,../secret.wav,0,0,0,0,0,0,0,0,"
+      "2,0,0,38,S,..,0,0,0,0,0,0,0,0,3,0,0,42,H,.,0,0,0,0,0,0,0,0,end");
+  for (int16_t i = 0; i < 3; ++i) EXPECT_EQ(f.kit().Instrument(i).Count(), 0) << i;
+  EXPECT_EQ(f.kit().Instrument(0).PAD(), "K");
+}
+
+// Runs save with every file write past 64 bytes failing, as on a full disk; true when it raised.
+bool saveOnAFullDisk(Drumkit& kit) {
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit tiny = old;
+  tiny.rlim_cur = 64;
+  setrlimit(RLIMIT_FSIZE, &tiny);
+  bool raised = false;
+  try {
+    kit.SaveKit();
+  } catch (const Error&) {
+    raised = true;
+  }
+  setrlimit(RLIMIT_FSIZE, &old);
+  return raised;
+}
+
+TEST_F(KitFileTest, ASaveThatFailsHalfwayLeavesTheOldKitFile) {
+  buildRock();
+  f.kit().SaveKit();
+  f.kit().LoadKit(app("Rock.txt").string());  // the samples are in the kit folder now
+  f.kit().Kitname = "Rock";
+  f.kit().Instrument(4).PAD("Tom");
+  f.kit().Instrument(4).add(0, 0, 0, "hat.wav", app("Rock").string());
+  f.state.kitChanged = true;
+  EXPECT_TRUE(saveOnAFullDisk(f.kit()));  // the kit file itself cannot be written
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_FALSE(fs::exists(app("Rock.txt.saving")));
+  EXPECT_TRUE(f.state.kitChanged);
+  EXPECT_FALSE(files::IsOpen(1));
+
+  f.kit().Instrument(4).add(0, 0, 0, f.sample("big.wav", 0.5f, 1000), f.folder());
+  EXPECT_TRUE(saveOnAFullDisk(f.kit()));  // a sample cannot be copied: no kit without it
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_FALSE(fs::exists(app("Rock") / "big.wav"));
+}
+
+}  // namespace
+}  // namespace varnkit
