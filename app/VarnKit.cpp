@@ -1,0 +1,30 @@
+#include "app/VarnKit.h"
+
+#include <QApplication>
+
+#include "kit/Error.h"
+#include "sound/SoundOutput.h"
+#include "ui/main/Form1.h"
+
+namespace varnkit {
+
+int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi) {
+  int status = 0;
+  {
+    ui::Form1 form(appFolder, std::move(makeMidi));
+    try {
+      form.Form_Load();
+    } catch (const Error& e) {
+      // Without a sound device there is nothing to play: say why and stop before any kit loads.
+      ui::MessageBoxService().MsgBox(e.text(), vbOKOnly | vbExclamation, "");
+      CloseSound();
+      return 1;
+    }
+    form.show();
+    status = QApplication::exec();
+  }
+  CloseSound();  // after the window and its kit: the stream stops, then the device goes
+  return status;
+}
+
+}  // namespace varnkit

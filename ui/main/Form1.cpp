@@ -1,0 +1,237 @@
+#include "ui/main/Form1.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+
+#include "kit/Drumkit.h"
+#include "kit/Error.h"
+#include "kit/Funk.h"
+#include "platform/files/Lookup.h"
+#include "sound/SoundOutput.h"
+#include "ui/main/Artwork.h"
+#include "ui/toolkit/Twips.h"
+
+namespace varnkit::ui {
+namespace {
+
+constexpr int kGroupLeft[9] = {270, 990, 1695, 2415, 3135, 3855, 4575, 5295, 6015};
+constexpr int kClientWidth = 6435;
+constexpr int kClientHeight = 1635;
+constexpr int kHolderTop = 2895;  // below the client area: never seen
+
+bool exists(const std::string& path, files::Admit admit = files::Admit::Files) {
+  return !files::DirLookup().first(path, admit).empty();
+}
+
+}  // namespace
+
+Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
+    : appFolder_(std::move(appFolder)), makeMidi_(std::move(makeMidi)), boxes_(this) {
+  setWindowTitle(kProgramName);
+  setWindowIcon(programIcon());
+  setFixedSize(px(kClientWidth), px(kClientHeight));
+  background_ = std::make_shared<Picture>(backgroundImage());
+  buildPads();
+  buildBar();
+  buildHolders();
+  midi = new PopupMenu("midi", "No Midi", this);
+  connect(midi, &PopupMenu::Click, this, [this](int index) { m_Click(int16_t(index)); });
+  state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
+}
+
+Form1::~Form1() {
+  state_.reset();  // the pads' sounds go before the window that shows them
+}
+
+void Form1::buildPads() {
+  for (int i = 0; i < 9; ++i) {
+    PAD[std::size_t(i)] = new PictureBox(this, i);
+    PAD[std::size_t(i)]->setGeometry(twipsRect(60 + 720 * i, 285, 585, 585));
+    GP[std::size_t(i)] = new PictureBox(this, i);
+    GP[std::size_t(i)]->setGeometry(twipsRect(kGroupLeft[i], 60, 195, 195));
+  }
+}
+
+void Form1::buildBar() {
+  Picture1 = new PictureBox(this);
+  Picture1->setGeometry(twipsRect(0, 1080, 6495, 570));
+  Picture1->setPicture(std::make_shared<Picture>(barImage()));
+
+  Label1 = new QLabel("Kit Name", Picture1);
+  Label1->setGeometry(twipsRect(3330, 180, 1005, 195));
+  QFont labelFont("DejaVu Sans");
+  labelFont.setPointSizeF(9.75);
+  labelFont.setBold(true);
+  Label1->setFont(labelFont);
+  Label1->setStyleSheet("color: rgb(192, 0, 0); background: transparent;");
+
+  Combo1 = new DropDown(Picture1);
+  Combo1->setGeometry(twipsRect(4350, 180, 1755, 285));
+  QFont comboFont("DejaVu Sans");
+  comboFont.setPointSizeF(6.75);
+  Combo1->setFont(comboFont);
+  QPalette colours = Combo1->palette();
+  for (auto role : {QPalette::Base, QPalette::Button, QPalette::Window})
+    colours.setColor(role, QColor(64, 64, 64));
+  for (auto role : {QPalette::Text, QPalette::ButtonText, QPalette::WindowText})
+    colours.setColor(role, QColor(0, 255, 255));
+  Combo1->setPalette(colours);
+  Combo1->lineEdit()->setPalette(colours);
+  connect(Combo1, &DropDown::Change, this, [this] { Combo1_Change(); });
+
+  Command1 = new PictureBox(Picture1);
+  Command1->setGeometry(twipsRect(6150, 210, 240, 240));
+  Command1->setToolTip("Save as new Kit");
+  connect(Command1, &PictureBox::MouseDown, this, [this] { Command1_MouseDown(); });
+  connect(Command1, &PictureBox::MouseUp, this, [this] { Command1_MouseUp(); });
+
+  // The input control draws nothing while the program runs; it only holds its place.
+  Midi_in1 = new QWidget(Picture1);
+  Midi_in1->setGeometry(twipsRect(2580, 180, 345, 285));
+  Midi_in1->hide();
+}
+
+PictureBox* Form1::holder(int index, const QPixmap& builtIn) {
+  auto* h = new PictureBox(this);
+  h->setGeometry(twipsRect(60 + 720 * index, kHolderTop, 600, 600));
+  h->setPicture(std::make_shared<Picture>(builtIn));
+  h->hide();
+  return h;
+}
+
+void Form1::buildHolders() {
+  U = holder(0, padImage(false));
+  P = holder(1, padImage(true));
+  Loff = holder(2, groupImage(0));
+  Lon = holder(3, groupImage(1));
+  Lo2 = holder(4, groupImage(2));
+  UC = holder(5, diskImage(false));
+  DC = holder(6, diskImage(true));
+  UF = holder(7, folderImage(false));
+  DF = holder(8, folderImage(true));
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.drawPixmap(0, 0, background_->pixmap());
+}
+
+void Form1::Form_Load() {
+  InitSound(uint32_t(reinterpret_cast<uintptr_t>(this)));
+  state_->setSoundDevice(SoundDevice());
+  loadSkin();
+  Command1->setPicture(UC->picture());
+  for (std::size_t i = 0; i < 9; ++i) {
+    PAD[i]->setPicture(U->picture());
+    GP[i]->setPicture(Loff->picture());
+  }
+  buildDeviceMenu();
+  rememberedDevice();
+  state_->kit().Clear();
+  loadDefaultKit();
+}
+
+void Form1::loadSkin() {
+  if (!exists(appFolder_ + "/skin", files::Admit::FilesAndFolders)) return;
+  auto load = [this](const char* name, auto&& use) {
+    if (PictureRef picture = LoadPicture(appFolder_ + "/skin/" + name)) use(picture);
+  };
+  load("background.bmp", [this](PictureRef p) { background_ = p; });
+  load("Bar.bmp", [this](PictureRef p) { Picture1->setPicture(p); });
+  const std::pair<const char*, PictureBox*> holders[] = {
+      {"grp2.bmp", Lo2},  {"grp1.bmp", Lon},    {"grp0.bmp", Loff},
+      {"Pressed.bmp", P}, {"Unpressed.bmp", U}, {"Disk.bmp", UC},
+      {"disk2.bmp", DC},  {"folder.bmp", UF},   {"folder2.bmp", DF}};
+  for (const auto& [name, target] : holders)
+    load(name, [target = target](PictureRef p) { target->setPicture(p); });
+  update();
+}
+
+void Form1::buildDeviceMenu() {
+  std::string why;
+  midi_ = makeMidi_ ? makeMidi_(why) : nullptr;
+  if (!midi_) {
+    boxes_.MsgBox(
+        "The MIDI input is not available, so only the mouse and the keys play the "
+        "pads: " +
+            why,
+        vbOKOnly | vbExclamation, "");
+    return;
+  }
+  const int32_t n = midi_->InCount();
+  for (int32_t k = 1; k <= n; ++k) midi->Load(k, midi_->InName(k - 1));
+}
+
+void Form1::rememberedDevice() {
+  int32_t index = 0;
+  try {
+    index = FieldToInt32(ReadSetting("LastMidi", "0"));
+  } catch (const Error&) {
+    index = 0;  // not a number: as if no device had been chosen
+  }
+  if (index < INT16_MIN || index > INT16_MAX) index = 0;
+  m_Click(int16_t(index));
+}
+
+void Form1::m_Click(int16_t Index) {
+  for (int i = 0; i < midi->Count(); ++i) midi->setChecked(i, false);
+  if (Index >= 1 && midi_ && midi->exists(Index)) {
+    if (midi_->InOpen(Index - 1) == 0) {
+      midi->setChecked(Index, true);
+      WriteSetting("Lastmidi", std::to_string(Index));
+      return;
+    }
+    midi->setChecked(0, true);
+    WriteSetting("Lastmidi", "0");
+    boxes_.MsgBox("Cant open \"" + midi->Caption(Index) + "\"", vbOKOnly, "");
+    return;
+  }
+  // No input, or a remembered device that is no longer there.
+  if (midi_) midi_->InClose();
+  midi->setChecked(0, true);
+  WriteSetting("Lastmidi", "0");
+}
+
+void Form1::loadDefaultKit() {
+  const std::string file = appFolder_ + "/default.txt";
+  if (!exists(file)) return;
+  try {
+    state_->kit().LoadKit(file);
+    Combo1->setText("default");
+  } catch (const Error& e) {
+    state_->kit().Clear();
+    boxes_.MsgBox("The default kit could not be loaded: " + e.text(), vbOKOnly | vbExclamation, "");
+  }
+}
+
+void Form1::SetPadTooltip(int pad, const std::string& text) {
+  PAD.at(std::size_t(pad))->setToolTip(QString::fromStdString(text));
+}
+
+void Form1::ShowGroupImage(int pad, int group) {
+  PictureBox* image = group == 1 ? Lon : group == 2 ? Lo2 : Loff;
+  GP.at(std::size_t(pad))->setPicture(image->picture());
+}
+
+void Form1::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+std::string Form1::KitNameText() const {
+  return Combo1->Text();
+}
+
+void Form1::Command1_MouseDown() {
+  Command1->setPicture(DC->picture());
+}
+
+void Form1::Command1_MouseUp() {
+  Command1->setPicture(UC->picture());
+}
+
+void Form1::Combo1_Change() {
+  if (!kitLoading) state_->kit().Kitname = Combo1->Text();
+}
+
+}  // namespace varnkit::ui

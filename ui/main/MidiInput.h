@@ -1,0 +1,28 @@
+#pragma once
+// The main window's view of its MIDI input control: the members it calls. The control itself
+// lives in the Midi module and is reached through the component runtime.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace varnkit::ui {
+
+class MidiInput {
+ public:
+  virtual ~MidiInput() = default;
+  // The number of MIDI input devices. User-interface thread.
+  virtual int32_t InCount() = 0;
+  // The name of device DeviceID (0 to InCount() - 1). User-interface thread.
+  virtual std::string InName(int32_t DeviceID) = 0;
+  // Opens and starts device DeviceID, closing any open one; 0 on success. User-interface thread.
+  virtual int32_t InOpen(int32_t DeviceID) = 0;
+  // Closes the open device, if any. User-interface thread.
+  virtual int32_t InClose() = 0;
+};
+
+// Makes the window's input control; on failure returns null and says why in error.
+using MidiInputFactory = std::function<std::unique_ptr<MidiInput>(std::string& error)>;
+
+}  // namespace varnkit::ui
