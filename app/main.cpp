@@ -13,8 +13,9 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
   QApplication app(argc, argv);
   QApplication::setApplicationName("VarnKit");
-  return varnkit::RunVarnKit(varnkit::AppFolder(), [](std::string& why) {
-    why = "the Midi module is not registered.";
-    return std::unique_ptr<varnkit::ui::MidiInput>();
-  });
+  return varnkit::RunVarnKit(varnkit::AppFolder(),
+                             [](varnkit::ui::MidiMessageSink&, std::string& why) {
+                               why = "the Midi module is not registered.";
+                               return std::unique_ptr<varnkit::ui::MidiInput>();
+                             });
 }

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   librtaudio-dev librtmidi-dev libsndfile1-dev libsoxr-dev
   jackd2 libjack-jackd2-dev
+  qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
 )
 
 missing=()

@@ -1,5 +1,7 @@
 #include "platform/profile/StoreFile.h"
 
+#include "platform/files/Fd.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -12,26 +14,11 @@
 namespace varnkit::profile {
 namespace {
 
+using files::Fd;
+
 std::string reason(const std::string& what, const std::filesystem::path& file) {
   return what + " " + file.string() + ": " + std::strerror(errno);
 }
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-
-  int get() const { return fd_; }
-  // Closes now, so that a failing close can be seen.
-  bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
-
- private:
-  int fd_;
-};
 
 bool writeAll(int fd, const std::string& text) {
   size_t done = 0;

@@ -1,5 +1,6 @@
 #include "ui/main/Form1.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -10,6 +11,7 @@
 #include "platform/files/Lookup.h"
 #include "sound/SoundOutput.h"
 #include "ui/main/Artwork.h"
+#include "ui/padeditor/Diag.h"
 #include "ui/toolkit/Twips.h"
 
 namespace varnkit::ui {
@@ -38,9 +40,50 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
   midi = new PopupMenu("midi", "No Midi", this);
   connect(midi, &PopupMenu::Click, this, [this](int index) { m_Click(int16_t(index)); });
   state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
+  midiEvents_ = new MidiEventQueue([this](int32_t msg, int16_t channel, int16_t d1,
+                                          int16_t d2) { Midi_in1_Message(msg, channel, d1, d2); },
+                                   this);
+  connectHandlers();
+  qApp->installEventFilter(this);
+}
+
+void Form1::connectHandlers() {
+  for (std::size_t i = 0; i < 9; ++i) {
+    connect(PAD[i], &PictureBox::MouseDown, this,
+            [this](int index, int b, int s, float x, float y) {
+              guarded([&] { PAD_MouseDown(index, b, s, x, y); });
+            });
+    connect(PAD[i], &PictureBox::MouseUp, this, [this](int index, int b, int s, float x, float y) {
+      guarded([&] { PAD_MouseUp(index, b, s, x, y); });
+    });
+    connect(GP[i], &PictureBox::MouseUp, this, [this](int index, int b, int s, float x, float y) {
+      guarded([&] { GP_MouseUp(index, b, s, x, y); });
+    });
+  }
+  connect(Picture1, &PictureBox::MouseUp, this,
+          [this](int, int b, int s, float x, float y) { Picture1_MouseUp(b, s, x, y); });
+  connect(Combo1, &DropDown::ListDropDown, this,
+          [this] { guarded([this] { Combo1_DropDown(); }); });
+  connect(Combo1, &DropDown::Click, this, [this] { guarded([this] { Combo1_Click(); }); });
+  connect(Combo1, &DropDown::GotFocus, this, [this] { Combo1_GotFocus(); });
+  connect(Combo1, &DropDown::LostFocus, this, [this] { Combo1_LostFocus(); });
+  connect(Command1, &PictureBox::MouseUp, this, [this](int, int button, int, float x, float y) {
+    // A click is a left press and release over the button.
+    if (button == vbLeftButton && Command1->rect().contains(QPoint(px(int(x)), px(int(y)))))
+      guarded([this] { Command1_Click(); });
+  });
+}
+
+void Form1::guarded(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const Error& e) {
+    boxes_.MsgBox(e.text(), vbOKOnly | vbExclamation, "");
+  }
 }
 
 Form1::~Form1() {
+  qApp->removeEventFilter(this);
   state_.reset();  // the pads' sounds go before the window that shows them
 }
 
@@ -150,7 +193,7 @@ void Form1::loadSkin() {
 
 void Form1::buildDeviceMenu() {
   std::string why;
-  midi_ = makeMidi_ ? makeMidi_(why) : nullptr;
+  midi_ = makeMidi_ ? makeMidi_(*midiEvents_, why) : nullptr;
   if (!midi_) {
     boxes_.MsgBox(
         "The MIDI input is not available, so only the mouse and the keys play the "

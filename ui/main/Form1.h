@@ -9,6 +9,7 @@
 
 #include "kit/KitState.h"
 #include "kit/WindowLink.h"
+#include "ui/main/MidiEventQueue.h"
 #include "ui/main/MidiInput.h"
 #include "ui/toolkit/DropDown.h"
 #include "ui/toolkit/MessageBoxService.h"
@@ -18,6 +19,8 @@
 class QLabel;
 
 namespace varnkit::ui {
+
+class Diag;
 
 // All members: user-interface thread.
 class Form1 : public QWidget, public PadView, public CaptionView, public KitNameBox {
@@ -43,10 +46,31 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void Command1_MouseDown();
   void Command1_MouseUp();
   void Combo1_Change();
+  // The pad surface and the keyboard.
+  void PAD_MouseDown(int Index, int Button, int Shift, float x, float Y);
+  void PAD_MouseUp(int Index, int Button, int Shift, float x, float Y);
+  void GP_MouseUp(int Index, int Button, int Shift, float x, float Y);
+  void Form_KeyDown(int& KeyCode, int Shift);
+  void Form_KeyUp(int& KeyCode, int Shift);
+  void Picture1_MouseUp(int Button, int Shift, float x, float Y);
+  // The kit list, saving and closing.
+  void Combo1_DropDown();
+  void Combo1_Click();
+  void Combo1_GotFocus() { nameFocus = true; }
+  void Combo1_LostFocus() { nameFocus = false; }
+  void Command1_Click();
+  // Closes the input and the pad editor, offers to save, and ends the program. False only
+  // when the user wanted the kit saved and it could not be: then the window stays open.
+  bool Form_QueryUnload();
+  // A message of the MIDI input, brought to the user-interface thread.
+  void Midi_in1_Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2);
 
   KitState& state() { return *state_; }
   MessageBoxService& boxes() { return boxes_; }
   MidiInput* midiInput() { return midi_.get(); }
+  MidiEventQueue& midiEvents() { return *midiEvents_; }
+  // The pad editor, null until a pad was first edited.
+  Diag* editor() { return diag_.get(); }
 
   // Controls, by the names the handlers use.
   std::array<PictureBox*, 9> PAD{};
@@ -67,6 +91,8 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void buildPads();
@@ -77,10 +103,19 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void rememberedDevice();
   void loadDefaultKit();
   PictureBox* holder(int index, const QPixmap& builtIn);
+  void connectHandlers();
+  // Runs a handler, reporting a failure in a message box instead of ending the program.
+  void guarded(const std::function<void()>& handler);
+  void editPad(int16_t pad);
+  void closeEditor();
+  void learnedRootKey(int16_t note);
+  bool kitFileExists(const std::string& name) const;
 
   std::string appFolder_;
   MidiInputFactory makeMidi_;
   std::unique_ptr<MidiInput> midi_;
+  MidiEventQueue* midiEvents_ = nullptr;
+  std::unique_ptr<Diag> diag_;  // the pad editor, made on first use
   MessageBoxService boxes_;
   PictureRef background_;
   std::unique_ptr<KitState> state_;

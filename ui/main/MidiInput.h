@@ -22,7 +22,17 @@ class MidiInput {
   virtual int32_t InClose() = 0;
 };
 
-// Makes the window's input control; on failure returns null and says why in error.
-using MidiInputFactory = std::function<std::unique_ptr<MidiInput>(std::string& error)>;
+// Where the control's Message events go. Called on the MIDI thread: must not block, lock or
+// allocate.
+class MidiMessageSink {
+ public:
+  virtual ~MidiMessageSink() = default;
+  virtual void Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept = 0;
+};
+
+// Makes the window's input control, raising its events into sink; on failure returns null and
+// says why in error.
+using MidiInputFactory =
+    std::function<std::unique_ptr<MidiInput>(MidiMessageSink& sink, std::string& error)>;
 
 }  // namespace varnkit::ui

@@ -181,7 +181,8 @@ TEST_F(MainWindowTest, NoSoundDeviceEndsTheProgramWithTheReasonBeforeAnyKitLoads
         return audio::Failure{audio::DsResult::NoDriver, "No usable sound output device"};
       }));
   std::ofstream(app.path() / "default.txt") << "vst samples,d,d,VarnKit,12,0,0,36,Bad,x.wav,0,0";
-  const int status = RunVarnKit(app.path().string(), [](std::string&) { return nullptr; });
+  const int status =
+      RunVarnKit(app.path().string(), [](ui::MidiMessageSink&, std::string&) { return nullptr; });
   EXPECT_NE(status, 0);
   ASSERT_EQ(shown.size(), 1u);  // no word of the damaged default kit: it was never read
   EXPECT_NE(shown[0].prompt.find("No usable sound output device"), std::string::npos);

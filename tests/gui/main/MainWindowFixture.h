@@ -33,6 +33,7 @@ class FakeMidiInput : public ui::MidiInput {
 
   std::vector<std::string> names;
   bool refuse = false;
+  ui::MidiMessageSink* sink = nullptr;  // where the window wants the control's events
   std::vector<int32_t> opened;
   int closes = 0;
 };
@@ -65,7 +66,8 @@ class MainWindowTest : public ::testing::Test {
     form = std::make_unique<ui::Form1>(
         app.path().string(),
         [withMidi, f = std::shared_ptr<FakeMidiInput>(std::move(fake))](
-            std::string& why) mutable -> std::unique_ptr<ui::MidiInput> {
+            ui::MidiMessageSink& sink, std::string& why) mutable -> std::unique_ptr<ui::MidiInput> {
+          f->sink = &sink;
           if (!withMidi) {
             why = "the Midi module is not registered.";
             return nullptr;

@@ -1,0 +1,81 @@
+#include "platform/midi/PortList.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <exception>
+
+namespace varnkit::midi {
+namespace {
+
+constexpr const char* kListClient = "VarnKit MIDI ports";
+
+bool compiledIn(RtMidi::Api api) {
+  std::vector<RtMidi::Api> apis;
+  RtMidi::getCompiledApi(apis);
+  return std::find(apis.begin(), apis.end(), api) != apis.end();
+}
+
+// RtMidi would throw all the same, after the ALSA library has printed its complaint.
+bool present(RtMidi::Api api) {
+  if (!compiledIn(api)) return false;
+  return api != RtMidi::LINUX_ALSA || access("/dev/snd/seq", F_OK) == 0;
+}
+
+template <class Rt>
+std::unique_ptr<Rt> makeRt(RtMidi::Api api, const std::string& client, RtErrorTrap& trap) {
+  if (!present(api)) return nullptr;
+  try {
+    auto rt = std::make_unique<Rt>(api, client);
+    trap.attach(*rt);
+    return rt;
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+}
+
+template <class Rt>
+void appendPorts(RtMidi::Api api, std::vector<PortRef>& ports) {
+  RtErrorTrap trap;
+  auto rt = makeRt<Rt>(api, kListClient, trap);
+  if (!rt) return;
+  const unsigned count = rt->getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    std::string name = rt->getPortName(i);
+    if (!name.empty()) ports.push_back({api, std::move(name)});
+  }
+}
+
+}  // namespace
+
+std::vector<PortRef> listPorts(Direction direction) {
+  std::vector<PortRef> ports;
+  for (RtMidi::Api api : {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}) {
+    if (direction == Direction::In) {
+      appendPorts<RtMidiIn>(api, ports);
+    } else {
+      appendPorts<RtMidiOut>(api, ports);
+    }
+  }
+  return ports;
+}
+
+std::unique_ptr<RtMidiIn> makeRtInput(RtMidi::Api api, const std::string& client,
+                                      RtErrorTrap& trap) {
+  return makeRt<RtMidiIn>(api, client, trap);
+}
+
+std::unique_ptr<RtMidiOut> makeRtOutput(RtMidi::Api api, const std::string& client,
+                                        RtErrorTrap& trap) {
+  return makeRt<RtMidiOut>(api, client, trap);
+}
+
+int findPort(RtMidi& rt, const std::string& name) {
+  const unsigned count = rt.getPortCount();
+  for (unsigned i = 0; i < count; ++i) {
+    if (rt.getPortName(i) == name) return int(i);
+  }
+  return -1;
+}
+
+}  // namespace varnkit::midi

@@ -1,0 +1,100 @@
+#pragma once
+// JACK ports of the test's own, and recorders that take no lock, for the MIDI controls
+// on a real JACK server.
+
+#include <rtmidi/RtMidi.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "midi/MidiInEvents.h"
+
+namespace varnkit::midictl::testing {
+
+using namespace std::chrono_literals;
+
+// Waits until done() holds or limit passes; whether it holds.
+inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(2ms);
+  }
+  return true;
+}
+
+// Keeps what one thread writes, for others to read once count() says it is there.
+template <class T>
+class Recording {
+ public:
+  explicit Recording(std::size_t capacity) : items_(capacity) {}
+  void add(const T& item) noexcept {
+    const std::size_t at = count_.load(std::memory_order_relaxed);
+    if (at == items_.size()) return;
+    items_[at] = item;
+    count_.store(at + 1, std::memory_order_release);
+  }
+  std::size_t count() const noexcept { return count_.load(std::memory_order_acquire); }
+  std::vector<T> items() const {
+    return {items_.begin(), items_.begin() + std::ptrdiff_t(count())};
+  }
+
+ private:
+  std::vector<T> items_;
+  std::atomic<std::size_t> count_{0};
+};
+
+struct Event {
+  int32_t msg = 0;
+  int16_t channel = 0, data1 = 0, data2 = 0;
+  bool operator==(const Event&) const = default;
+};
+
+// Records every Message; then runs the test's reaction, if any.
+class EventLog final : public MidiInEvents {
+ public:
+  explicit EventLog(std::size_t capacity = 20000) : events(capacity) {}
+  void Message(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept override {
+    events.add({Msg, Channel, Data1, Data2});
+    if (auto* react = reaction.load()) (*react)();
+  }
+  Recording<Event> events;
+  std::atomic<std::function<void()>*> reaction{nullptr};
+};
+
+// A virtual JACK output port the controls can open as an input.
+class JackSource {
+ public:
+  static constexpr const char* kPort = "varnkit-midi-test-src:out";
+  JackSource() : rt_(RtMidi::UNIX_JACK, "varnkit-midi-test-src") { rt_.openVirtualPort("out"); }
+  void send(std::vector<uint8_t> bytes) { rt_.sendMessage(bytes.data(), bytes.size()); }
+
+ private:
+  RtMidiOut rt_;
+};
+
+// A virtual JACK input port the controls can open as an output; keeps what arrives.
+class JackSink {
+ public:
+  static constexpr const char* kPort = "varnkit-midi-test-sink:in";
+  JackSink() : rt_(RtMidi::UNIX_JACK, "varnkit-midi-test-sink") {
+    rt_.ignoreTypes(false, false, false);
+    rt_.setCallback(&JackSink::received, this);
+    rt_.openVirtualPort("in");
+  }
+  Recording<std::vector<uint8_t>> messages{20000};
+
+ private:
+  static void received(double, std::vector<unsigned char>* message, void* self) {
+    static_cast<JackSink*>(self)->messages.add(*message);
+  }
+  RtMidiIn rt_;
+};
+
+}  // namespace varnkit::midictl::testing

@@ -1,0 +1,140 @@
+// Sends on a JACK server of the test's own that stands still, goes on, and stops: a send
+// gives up after a bounded wait and never hangs.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "midi/MidiOutCtrl.h"
+#include "tests/integration/midi/MidiJackFixtures.h"
+
+namespace varnkit::midictl {
+namespace {
+
+using namespace testing;
+using Clock = std::chrono::steady_clock;
+
+// A dummy-driver server under a name of its own, made the default while it lives. It dies
+// with the test, stopped or not, and keeps none of the test's output pipes open. The name
+// stays the same from run to run: JACK keeps a few server names only, and takes back the
+// name of a server that died without going away properly when it starts again.
+class PrivateServer {
+ public:
+  PrivateServer() : name_("varnkit-midi-stall") {
+    const char* old = std::getenv("JACK_DEFAULT_SERVER");
+    hadOld_ = old != nullptr;
+    if (hadOld_) old_ = old;
+    pid_ = fork();
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      const int null = open("/dev/null", O_RDWR);
+      dup2(null, STDOUT_FILENO);
+      dup2(null, STDERR_FILENO);
+      execlp("jackd", "jackd", "-n", name_.c_str(), "--no-realtime", "-d", "dummy", "-r", "44100",
+             "-p", "256", nullptr);
+      _exit(127);
+    }
+    if (pid_ < 0) pid_ = 0;
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+  }
+  ~PrivateServer() {
+    stop();
+    if (hadOld_) {
+      setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1);
+    } else {
+      unsetenv("JACK_DEFAULT_SERVER");
+    }
+  }
+
+  bool up() const {
+    return pid_ != 0 && waitUntil([] {
+             jack_client_t* probe = jack_client_open("varnkit-probe", JackNoStartServer, nullptr);
+             if (probe != nullptr) jack_client_close(probe);
+             return probe != nullptr;
+           });
+  }
+  void pause() const { ::kill(pid_, SIGSTOP); }
+  void resume() const { ::kill(pid_, SIGCONT); }
+  // Stops the server the way a user does; its clients are told.
+  void stop() {
+    if (pid_ == 0) return;
+    ::kill(pid_, SIGCONT);
+    ::kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool hadOld_ = false;
+  pid_t pid_ = 0;
+};
+
+int32_t sinkOf(CMidi_OUTCtrl& out) {
+  for (int32_t id = 0, n = out.OutCount(); id < n; ++id)
+    if (out.OutName(id) == JackSink::kPort) return id;
+  return -1;
+}
+
+TEST(MidiStall, ASendGivesUpAfterABoundedWaitWhenTheServerStandsStillOrStops) {
+  PrivateServer server;
+  ASSERT_TRUE(server.up()) << "the test's own JACK server did not start";
+  JackSink sink;
+  CMidi_OUTCtrl out;
+  ASSERT_EQ(out.OutOpen(sinkOf(out)), 0);
+
+  server.pause();
+  int sent = 0, refused = 0;
+  {
+    // Lets the server go on after a while all the same: a send that hangs fails the test
+    // instead of hanging it.
+    std::jthread watchdog([&server](std::stop_token stop) {
+      std::mutex mutex;
+      std::condition_variable_any wake;
+      std::unique_lock lock(mutex);
+      wake.wait_for(lock, stop, 15s, [] { return false; });
+      server.resume();
+    });
+    const auto start = Clock::now();
+    for (int i = 0; i < 5000; ++i) {
+      const int32_t result = out.SendMidi(144, 0, int16_t(i % 128), 100);
+      sent += result == 0;
+      refused += result == int32_t(midi::MIDIERR_NOTREADY);
+    }
+    // One bounded wait once the ring buffer is full; every later send gives up at once.
+    EXPECT_LT(Clock::now() - start, 3s);
+    EXPECT_GT(sent, 1000);
+    EXPECT_EQ(sent + refused, 5000);
+    EXPECT_EQ(out.SendSysEx(std::string("\xF0\x7D\xF7", 3), 3), int32_t(midi::MIDIERR_NOTREADY));
+  }
+  EXPECT_TRUE(waitUntil([&] { return out.SendMidi(144, 0, 37, 100) == 0; }, 5s));
+  // A server woken from a stand-still may count its clients late and drop what they had
+  // queued; what must hold is that sending works again and reaches the other side.
+  EXPECT_TRUE(waitUntil([&] { return sink.messages.count() >= 1; }, 5s))
+      << sink.messages.count() << " of " << sent + 1 << " arrived";
+
+  server.stop();
+  EXPECT_TRUE(waitUntil([&] { return out.SendMidi(144, 0, 36, 100) != 0; }, 5s));
+  const auto start = Clock::now();
+  for (int i = 0; i < 3000; ++i)
+    ASSERT_EQ(out.SendMidi(144, 0, 36, 100), int32_t(midi::MMSYSERR_NODRIVER));
+  EXPECT_LT(Clock::now() - start, 1s);
+  const auto closing = Clock::now();
+  EXPECT_EQ(out.OutClose(), 0);
+  EXPECT_LT(Clock::now() - closing, 5s);
+}
+
+}  // namespace
+}  // namespace varnkit::midictl

@@ -1,0 +1,115 @@
+// The kit-name box as kit list, choosing and saving kits, and closing the window.
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <algorithm>
+#include <cctype>
+
+#include "kit/Drumkit.h"
+#include "kit/Error.h"
+#include "kit/Funk.h"
+#include "platform/files/Lookup.h"
+#include "platform/files/TextFiles.h"
+#include "ui/main/Form1.h"
+
+namespace varnkit::ui {
+namespace {
+
+constexpr int32_t kFileNumber = 1;
+
+std::string lowerTrimmed(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  const auto first = s.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return s.substr(first, s.find_last_not_of(' ') - first + 1);
+}
+
+// The first field of a file, or "" when it cannot be read: a file that vanished or is locked
+// since it was listed is simply not a kit.
+std::string signatureOf(const std::string& file) {
+  std::string field;
+  try {
+    files::OpenTextFile(kFileNumber, file, files::OpenMode::Input);
+    const FieldRef fields[] = {&field};
+    ReadFields(kFileNumber, fields);
+    files::CloseFile(kFileNumber);
+  } catch (const Error&) {
+    if (files::IsOpen(kFileNumber)) files::CloseAllFiles();
+    return "";
+  }
+  return field;
+}
+
+}  // namespace
+
+bool Form1::kitFileExists(const std::string& name) const {
+  return !files::DirLookup().first(appFolder_ + "/" + name + ".txt").empty();
+}
+
+void Form1::Combo1_DropDown() {
+  Combo1->Clear();
+  files::DirLookup kits;
+  for (std::string f = kits.first(appFolder_ + "/*.txt"); !f.empty(); f = kits.next()) {
+    if (f.size() <= 4) continue;
+    if (lowerTrimmed(signatureOf(appFolder_ + "/" + f)) == "vst samples")
+      Combo1->AddItem(f.substr(0, f.size() - 4));
+  }
+}
+
+void Form1::Combo1_Click() {
+  kitLoading = true;
+  try {
+    if (Combo1->ListIndex() >= 0) {
+      state_->kit().LoadKit(appFolder_ + "/" + Combo1->Text() + ".txt");
+      state_->kit().Kitname = Combo1->Text();
+    }
+  } catch (const Error& e) {
+    kitLoading = false;
+    boxes_.MsgBox("The kit '" + Combo1->Text() + "' could not be loaded: " + e.text(),
+                  vbOKOnly | vbExclamation, "");
+    return;
+  }
+  kitLoading = false;
+}
+
+void Form1::Command1_Click() {
+  if (!Combo1->Text().empty()) state_->kit().SaveKit();
+}
+
+bool Form1::Form_QueryUnload() {
+  if (midi_) midi_->InClose();
+  closeEditor();
+  const std::string t = Combo1->Text();
+  const bool ask = state_->kitChanged || (!t.empty() && !kitFileExists(t));
+  if (ask && boxes_.MsgBox("save changes?", vbYesNo, "Save") == vbYes) {
+    if (t.empty()) {
+      boxes_.MsgBox(
+          "The kit has no name, so it was not saved. Type a name in the Kit Name box, "
+          "or close again and answer No.",
+          vbOKOnly | vbExclamation, "");
+      return false;
+    }
+    state_->kit().SaveKit();
+    // A save that was refused or answered No must not lose the kit with the window.
+    if (state_->kitChanged || !kitFileExists(t)) return false;
+  }
+  return true;
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  bool end = true;
+  try {
+    end = Form_QueryUnload();
+  } catch (const Error& e) {
+    boxes_.MsgBox("The kit could not be saved: " + e.text(), vbOKOnly | vbExclamation, "");
+    end = false;
+  }
+  if (!end) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  QApplication::quit();
+}
+
+}  // namespace varnkit::ui
