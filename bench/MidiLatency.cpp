@@ -1,0 +1,159 @@
+// MIDI-to-sound latency of the whole program through JACK: a keyboard of our own sends notes
+// at random times into VarnKit's MIDI input, and the onset of each hit is found in VarnKit's
+// recorded output. Runs a private JACK server per period size.
+//
+//   midi_latency [notes]     (default 1000; needs jackd, starts and stops its own)
+
+#include <jack/jack.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+#include "kit/Drumkit.h"
+#include "sound/SoundOutput.h"
+#include "tests/support/DirectMidiInput.h"
+#include "tests/support/JackRig.h"
+#include "tests/support/WavWriter.h"
+#include "ui/main/Form1.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace varnkit;
+
+constexpr const char* kServer = "varnkit-latency";
+
+class Server {
+ public:
+  explicit Server(int period) {
+    const std::string p = std::to_string(period);
+    const char* argv[] = {"jackd", "-n",    kServer, "--no-realtime", "-d",   "dummy",
+                          "-r",    "44100", "-p",    p.c_str(),       nullptr};
+    if (posix_spawnp(&pid_, "jackd", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
+      pid_ = 0;
+    setenv("JACK_DEFAULT_SERVER", kServer, 1);
+    setenv("JACK_NO_START_SERVER", "1", 1);
+    for (int i = 0; i < 200 && pid_ != 0; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+      if (jack_client_t* probe = jack_client_open("probe", JackNoStartServer, nullptr)) {
+        jack_client_close(probe);
+        up_ = true;
+        break;
+      }
+    }
+  }
+  ~Server() {
+    if (pid_ == 0) return;
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+  bool up() const { return up_; }
+
+ private:
+  pid_t pid_ = 0;
+  bool up_ = false;
+};
+
+struct Figures {
+  double p1, median, p99, max;
+  std::size_t found, sent;
+};
+
+double percentile(std::vector<int64_t> v, double p) {
+  std::sort(v.begin(), v.end());
+  return double(v[std::size_t(std::clamp(p * double(v.size() - 1), 0.0, double(v.size() - 1)))]);
+}
+
+// Onsets: the first frame after each send that carries the hit.
+Figures measure(const testing::JackRig& rig, std::size_t sent) {
+  const auto sound = rig.recording();
+  const auto sends = rig.sentFrames();
+  std::vector<int64_t> latencies;
+  for (uint64_t at : sends) {
+    const int64_t from = int64_t(at) - int64_t(rig.firstFrame());
+    for (int64_t i = std::max<int64_t>(from, 0); i < int64_t(sound.size()) && i < from + 8 * 1024;
+         ++i) {
+      if (std::fabs(sound[std::size_t(i)]) > 0.25f) {
+        latencies.push_back(i - from);
+        break;
+      }
+    }
+  }
+  if (latencies.empty()) return {0, 0, 0, 0, 0, sent};
+  return {percentile(latencies, 0.01), percentile(latencies, 0.5), percentile(latencies, 0.99),
+          percentile(latencies, 1.0),  latencies.size(),           sent};
+}
+
+Figures run(int period, int notes) {
+  Server server(period);
+  if (!server.up()) {
+    std::fprintf(stderr, "jackd did not start\n");
+    return {};
+  }
+  testing::TempDir app;
+  testing::writeFile(app.path() / "hit.wav", testing::makeWav(testing::constant(0.5f, 200), {}));
+  testing::JackRig rig("varnkit-latency-rig", notes * 8.0 * period / 44100 + 10);
+  ui::Form1 form(app.path().string(), testing::DirectMidiInput::factory());
+  form.Form_Load();
+  form.state().kit().Instrument(0).add(0, 0, 0, "hit.wav", app.path().string());
+  rig.listenTo("VarnKit:");
+  for (int k = 1; k < form.midi->Count(); ++k)
+    if (form.midi->Caption(k).find("varnkit-latency-rig") != std::string::npos)
+      form.m_Click(int16_t(k));
+
+  // Notes at random times: a random offset in the cycle, a random 3 to 6 cycles apart, so
+  // that each hit has faded before the next.
+  std::mt19937 rng(period);
+  int left = notes;
+  QTimer timer;
+  timer.setSingleShot(true);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (left-- == 0) {
+      QApplication::quit();
+      return;
+    }
+    rig.send(0x99, 36, 127, uint32_t(rng() % uint32_t(period)));
+    const double cycles = 3 + double(rng() % 1000) / 333.0;
+    timer.start(int(std::lround(cycles * period * 1000.0 / 44100)));
+  });
+  timer.start(200);
+  QApplication::exec();
+  rig.recordFor(std::size_t(period) * 16);
+  const Figures f = measure(rig, std::size_t(notes));
+  CloseSound();
+  return f;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  testing::TempDir config;
+  setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
+  QApplication app(argc, argv);
+  const int notes = argc > 1 ? std::atoi(argv[1]) : 1000;
+  std::printf(
+      "period  found/sent  p1  median  p99  max   (frames at 44100 Hz)   target p99 <= %s\n",
+      "2 periods + 1 ms");
+  bool met = true;
+  for (int period : {128, 256}) {
+    const Figures f = run(period, notes);
+    const double target = 2.0 * period + 44.1;
+    std::printf(
+        "%6d  %5zu/%-5zu %4.0f  %6.0f  %4.0f  %4.0f   spread p1..p99 %4.0f (one period: %d)\n",
+        period, f.found, f.sent, f.p1, f.median, f.p99, f.max, f.p99 - f.p1, period);
+    met = met && f.found == f.sent && f.p99 <= target && f.p99 - f.p1 <= period;
+  }
+  std::printf("%s\n", met ? "targets met" : "targets NOT met");
+  return met ? 0 : 1;
+}

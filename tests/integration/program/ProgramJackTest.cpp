@@ -1,0 +1,134 @@
+// The whole program on a real JACK server: a MIDI keyboard of the test's own plays into
+// VarnKit's MIDI input, VarnKit plays through its own JACK output, and the test records that.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "kit/Drumkit.h"
+#include "sound/SoundOutput.h"
+#include "tests/support/DirectMidiInput.h"
+#include "tests/support/JackRig.h"
+#include "tests/support/WavWriter.h"
+#include "ui/main/Form1.h"
+#include "ui/padeditor/Diag.h"
+#include "ui/padeditor/TextBox.h"
+
+namespace varnkit::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Keeps the window's event loop turning until done() holds.
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+class ProgramOnJack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.ok()) << "no JACK server";
+    for (int16_t pad = 0; pad < 9; ++pad)
+      testing::writeFile(app.path() / ("pad" + std::to_string(pad) + ".wav"),
+                         testing::makeWav(testing::constant(level(pad), 44100), {}));
+    form = std::make_unique<Form1>(app.path().string(), testing::DirectMidiInput::factory());
+    form->Form_Load();
+    for (int16_t pad = 0; pad < 9; ++pad)
+      form->state().kit().Instrument(pad).add(0, 0, 0, "pad" + std::to_string(pad) + ".wav",
+                                              app.path().string());
+    ASSERT_TRUE(rig.listenTo("VarnKit:"));
+    ASSERT_TRUE(chooseRigAsInput());
+    rig.recordFor(rig.period() * 4);
+  }
+  void TearDown() override {
+    form.reset();
+    CloseSound();
+  }
+
+  bool chooseRigAsInput() {
+    for (int k = 1; k < form->midi->Count(); ++k) {
+      if (form->midi->Caption(k).find("varnkit-rig") == std::string::npos) continue;
+      form->m_Click(int16_t(k));
+      return form->midi->Checked(k);
+    }
+    return false;
+  }
+  static float level(int pad) { return 0.05f * float(pad + 1); }
+  static float pcm(float s) { return float(std::lround(s * 32768.0)) / 32768.0f; }
+
+  // Sends a note on and returns how many recorded frames then carry value (within 1e-4).
+  std::size_t hitAndCount(uint8_t note, uint8_t velocity, float value) {
+    const std::size_t from = rig.recorded();
+    rig.send(0x99, note, velocity);  // channel 10, as drum pads send
+    pumpUntil([&] { return rig.recorded() > from + rig.rate() / 4; });
+    const auto sound = rig.recording();
+    std::size_t matching = 0;
+    for (std::size_t i = from; i < sound.size(); ++i)
+      matching += std::fabs(sound[i] - value) < 1e-4f;
+    return matching;
+  }
+
+  testing::TempDir app;
+  testing::JackRig rig;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(ProgramOnJack, ANoteFromTheKeyboardSoundsItsPad) {
+  EXPECT_EQ(SoundDevice()->serviceName(), "JACK");
+  EXPECT_GT(hitAndCount(38, 127, pcm(level(1))), rig.rate() / 8);  // pad 1 holds 38
+  EXPECT_EQ(form->PAD[1]->picture(), form->P->picture());
+  rig.send(0x89, 38, 0);
+  EXPECT_TRUE(pumpUntil([&] { return form->PAD[1]->picture() == form->U->picture(); }));
+}
+
+TEST_F(ProgramOnJack, TwoPadsWithTheSameRootKeyBothSound) {
+  form->state().kit().Instrument(7).RootKey = 42;  // pad 2 holds 42 too
+  EXPECT_GT(hitAndCount(42, 127, pcm(level(2)) + pcm(level(7))), rig.rate() / 8);
+}
+
+TEST_F(ProgramOnJack, ANoteOnWithVelocityZeroPlaysNothing) {
+  const std::size_t from = rig.recorded();
+  form->PAD[0]->setPicture(form->P->picture());
+  const std::size_t silent = hitAndCount(36, 0, 0.0f);
+  EXPECT_EQ(silent, rig.recorded() - from);                // every frame silent
+  EXPECT_EQ(form->PAD[0]->picture(), form->U->picture());  // it came as a note off
+}
+
+TEST_F(ProgramOnJack, LearnTakesAFreeNoteWithoutPlayingIt) {
+  std::string learned;
+  std::size_t silentFrames = 0, framesAfter = 0;
+  QTimer::singleShot(0, [&] {
+    Diag& editor = *form->editor();
+    editor.Command2->click();
+    const std::size_t from = rig.recorded();
+    rig.send(0x99, 70, 127);
+    pumpUntil([&] { return !form->getRoot; });
+    pumpUntil([&] { return rig.recorded() > from + rig.rate() / 4; });
+    learned = editor.Root->Text();
+    const auto sound = rig.recording();
+    for (std::size_t i = from; i < sound.size(); ++i, ++framesAfter)
+      silentFrames += sound[i] == 0.0f;
+    editor.Command3->click();
+  });
+  QTest::mouseClick(form->PAD[4], Qt::RightButton);
+  EXPECT_EQ(learned, "70");
+  EXPECT_EQ(form->state().kit().Instrument(4).RootKey, 70);
+  EXPECT_GT(framesAfter, 0u);
+  EXPECT_EQ(silentFrames, framesAfter);
+  EXPECT_GT(hitAndCount(70, 127, pcm(level(4))), rig.rate() / 8);  // and now the note plays it
+}
+
+}  // namespace
+}  // namespace varnkit::ui

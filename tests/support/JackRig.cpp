@@ -1,0 +1,101 @@
+#include "tests/support/JackRig.h"
+
+#include <jack/midiport.h>
+
+#include <chrono>
+#include <thread>
+
+namespace varnkit::testing {
+
+JackRig::JackRig(const std::string& name, double seconds) : sent_(100000) {
+  client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+  if (client_ == nullptr) return;
+  samples_.resize(std::size_t(seconds * jack_get_sample_rate(client_)));
+  midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+  audioIn_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  jack_set_process_callback(client_, &JackRig::process, this);
+  if (midiOut_ == nullptr || audioIn_ == nullptr || jack_activate(client_) != 0) {
+    jack_client_close(client_);
+    client_ = nullptr;
+  }
+}
+
+JackRig::~JackRig() {
+  if (client_ != nullptr) jack_client_close(client_);
+}
+
+uint32_t JackRig::rate() const {
+  return jack_get_sample_rate(client_);
+}
+
+uint32_t JackRig::period() const {
+  return jack_get_buffer_size(client_);
+}
+
+std::string JackRig::midiPort() const {
+  return jack_port_name(midiOut_);
+}
+
+bool JackRig::listenTo(const std::string& prefix) {
+  const char** ports =
+      jack_get_ports(client_, ("^" + prefix).c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+  if (ports == nullptr) return false;
+  const int r = jack_connect(client_, ports[0], jack_port_name(audioIn_));
+  jack_free(ports);
+  return r == 0;
+}
+
+bool JackRig::send(uint8_t status, uint8_t data1, uint8_t data2, uint32_t offset) {
+  return pending_.push(Pending{{status, data1, data2}, offset});
+}
+
+std::vector<uint64_t> JackRig::sentFrames() const {
+  return {sent_.begin(),
+          sent_.begin() + std::ptrdiff_t(sentCount_.load(std::memory_order_acquire))};
+}
+
+std::vector<float> JackRig::recording() const {
+  return {samples_.begin(), samples_.begin() + std::ptrdiff_t(recorded())};
+}
+
+bool JackRig::recordFor(std::size_t frames, double seconds) const {
+  const std::size_t until = std::min(recorded() + frames, samples_.size());
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (recorded() < until) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
+int JackRig::process(jack_nframes_t frames, void* self) {
+  auto& rig = *static_cast<JackRig*>(self);
+  const uint64_t cycleStart = jack_last_frame_time(rig.client_);
+  rig.sendQueued(frames, cycleStart);
+  rig.record(frames, cycleStart);
+  return 0;
+}
+
+void JackRig::sendQueued(jack_nframes_t frames, uint64_t cycleStart) {
+  void* buffer = jack_port_get_buffer(midiOut_, frames);
+  jack_midi_clear_buffer(buffer);
+  while (auto p = pending_.pop()) {
+    const uint32_t offset = p->offset < frames ? p->offset : frames - 1;
+    if (jack_midi_event_write(buffer, offset, p->bytes, 3) != 0) continue;
+    const std::size_t n = sentCount_.load(std::memory_order_relaxed);
+    if (n < sent_.size()) {
+      sent_[n] = cycleStart + offset;
+      sentCount_.store(n + 1, std::memory_order_release);
+    }
+  }
+}
+
+void JackRig::record(jack_nframes_t frames, uint64_t cycleStart) {
+  if (!started_.exchange(true)) first_.store(cycleStart, std::memory_order_release);
+  const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn_, frames));
+  std::size_t at = count_.load(std::memory_order_relaxed);
+  for (jack_nframes_t i = 0; i < frames && at < samples_.size(); ++i) samples_[at++] = in[i];
+  count_.store(at, std::memory_order_release);
+}
+
+}  // namespace varnkit::testing

@@ -1,0 +1,66 @@
+#pragma once
+// A JACK client of the test's own that plays a MIDI keyboard into the program and records the
+// program's sound, both in frames of the server's clock, so that what was sent and what came
+// out can be lined up exactly.
+
+#include <jack/jack.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/audio/SpscQueue.h"
+
+namespace varnkit::testing {
+
+class JackRig {
+ public:
+  // seconds: how much sound it keeps at most.
+  explicit JackRig(const std::string& name = "varnkit-rig", double seconds = 30);
+  ~JackRig();
+  JackRig(const JackRig&) = delete;
+  JackRig& operator=(const JackRig&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  uint32_t rate() const;
+  uint32_t period() const;
+  // The full name of the MIDI output port, as MIDI inputs list it.
+  std::string midiPort() const;
+  // Connects the recorder to the first audio output port whose name starts with prefix.
+  bool listenTo(const std::string& prefix);
+
+  // Sends a three-byte message at the given frame offset of the next cycle. Any thread.
+  bool send(uint8_t status, uint8_t data1, uint8_t data2, uint32_t offset = 0);
+  // The server frame each sent message went out at, in order.
+  std::vector<uint64_t> sentFrames() const;
+
+  // Frames recorded so far, and the recording; frame 0 is server frame firstFrame().
+  std::size_t recorded() const { return count_.load(std::memory_order_acquire); }
+  std::vector<float> recording() const;
+  uint64_t firstFrame() const { return first_.load(std::memory_order_acquire); }
+  // Waits up to seconds until frames more than now are recorded.
+  bool recordFor(std::size_t frames, double seconds = 20) const;
+
+ private:
+  struct Pending {
+    uint8_t bytes[3];
+    uint32_t offset;
+  };
+  static int process(jack_nframes_t frames, void* self);
+  void sendQueued(jack_nframes_t frames, uint64_t cycleStart);
+  void record(jack_nframes_t frames, uint64_t cycleStart);
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* midiOut_ = nullptr;
+  jack_port_t* audioIn_ = nullptr;
+  audio::SpscQueue<Pending, 4096> pending_;
+  std::vector<uint64_t> sent_;
+  std::atomic<std::size_t> sentCount_{0};
+  std::vector<float> samples_;
+  std::atomic<std::size_t> count_{0};
+  std::atomic<uint64_t> first_{0};
+  std::atomic<bool> started_{false};
+};
+
+}  // namespace varnkit::testing
