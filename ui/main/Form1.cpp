@@ -40,9 +40,11 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
   midi = new PopupMenu("midi", "No Midi", this);
   connect(midi, &PopupMenu::Click, this, [this](int index) { m_Click(int16_t(index)); });
   state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
-  midiEvents_ = new MidiEventQueue([this](int32_t msg, int16_t channel, int16_t d1,
-                                          int16_t d2) { Midi_in1_Message(msg, channel, d1, d2); },
-                                   this);
+  midiEvents_ = new MidiEventQueue(
+      [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2) {
+        guarded([&] { Midi_in1_Message(msg, channel, d1, d2); });
+      },
+      this);
   connectHandlers();
   qApp->installEventFilter(this);
 }

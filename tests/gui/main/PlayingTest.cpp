@@ -133,6 +133,21 @@ TEST_F(PlayingTest, LearnTakesTheNextFreeNoteWithoutPlayingIt) {
   EXPECT_EQ(f.PAD[0]->picture(), f.U->picture());
 }
 
+TEST_F(PlayingTest, AFailingSoundCallIsReportedAndThePadsPlayOnAfterIt) {
+  Form1& f = startWithPads();
+  // Nothing renders, so the sound device's command queue fills up and its calls fail.
+  for (int hit = 0; hit < 1100; ++hit) f.midiEvents().Message(144, 0, 36, 127);
+  f.midiEvents().deliver();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_EQ(shown.back().buttons, vbOKOnly | vbExclamation);
+  shown.clear();
+  SoundDevice()->render(16);
+  f.midiEvents().Message(144, 0, 38, 127);
+  f.midiEvents().deliver();
+  EXPECT_TRUE(shown.empty());
+  EXPECT_NEAR(heard(), pcm16(level(0)) + pcm16(level(1)), 1e-5);
+}
+
 TEST_F(PlayingTest, AFullMidiQueueDropsAndCountsInsteadOfBlocking) {
   Form1& f = start();
   for (std::size_t i = 0; i < MidiEventQueue::kCapacity + 10; ++i)
