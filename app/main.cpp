@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <QApplication>
 
+#include "app/ComMidiInput.h"
 #include "app/VarnKit.h"
 #include "kit/Funk.h"
 
@@ -13,9 +14,5 @@ int main(int argc, char** argv) {
   mallopt(M_TRIM_THRESHOLD, 512 << 20);
   QApplication app(argc, argv);
   QApplication::setApplicationName("VarnKit");
-  return varnkit::RunVarnKit(varnkit::AppFolder(),
-                             [](varnkit::ui::MidiMessageSink&, std::string& why) {
-                               why = "the Midi module is not registered.";
-                               return std::unique_ptr<varnkit::ui::MidiInput>();
-                             });
+  return varnkit::RunVarnKit(varnkit::AppFolder(), varnkit::app::comMidiInputFactory());
 }

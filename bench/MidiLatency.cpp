@@ -18,9 +18,10 @@
 #include <random>
 #include <thread>
 
+#include "app/ComMidiInput.h"
 #include "kit/Drumkit.h"
+#include "platform/com/Module.h"
 #include "sound/SoundOutput.h"
-#include "tests/support/DirectMidiInput.h"
 #include "tests/support/JackRig.h"
 #include "tests/support/WavWriter.h"
 #include "ui/main/Form1.h"
@@ -100,10 +101,18 @@ Figures run(int period, int notes) {
     std::fprintf(stderr, "jackd did not start\n");
     return {};
   }
-  testing::TempDir app;
+  testing::TempDir app, registry;
+  setenv("XDG_DATA_HOME", registry.path().c_str(), 1);
+  std::shared_ptr<com::Module> module;
+  std::string why;
+  if (com::Module::load(MIDI_MODULE_PATH, module, why) != com::S_OK ||
+      module->registerServer() != com::S_OK) {
+    std::fprintf(stderr, "the Midi module cannot be registered: %s\n", why.c_str());
+    return {};
+  }
   testing::writeFile(app.path() / "hit.wav", testing::makeWav(testing::constant(0.5f, 200), {}));
   testing::JackRig rig("varnkit-latency-rig", notes * 8.0 * period / 44100 + 10);
-  ui::Form1 form(app.path().string(), testing::DirectMidiInput::factory());
+  ui::Form1 form(app.path().string(), app::comMidiInputFactory());
   form.Form_Load();
   form.state().kit().Instrument(0).add(0, 0, 0, "hit.wav", app.path().string());
   rig.listenTo("VarnKit:");

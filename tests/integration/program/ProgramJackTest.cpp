@@ -1,5 +1,6 @@
 // The whole program on a real JACK server: a MIDI keyboard of the test's own plays into
-// VarnKit's MIDI input, VarnKit plays through its own JACK output, and the test records that.
+// VarnKit's MIDI input (the Midi module's control, registered and made by class id as the
+// program does it), VarnKit plays through its own JACK output, and the test records that.
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,10 @@
 #include <cmath>
 #include <thread>
 
+#include "app/ComMidiInput.h"
 #include "kit/Drumkit.h"
+#include "platform/com/Module.h"
 #include "sound/SoundOutput.h"
-#include "tests/support/DirectMidiInput.h"
 #include "tests/support/JackRig.h"
 #include "tests/support/WavWriter.h"
 #include "ui/main/Form1.h"
@@ -40,10 +42,15 @@ class ProgramOnJack : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(rig.ok()) << "no JACK server";
+    setenv("XDG_DATA_HOME", registry.path().c_str(), 1);
+    std::shared_ptr<com::Module> module;
+    std::string why;
+    ASSERT_EQ(com::Module::load(MIDI_MODULE_PATH, module, why), com::S_OK) << why;
+    ASSERT_EQ(module->registerServer(), com::S_OK);
     for (int16_t pad = 0; pad < 9; ++pad)
       testing::writeFile(app.path() / ("pad" + std::to_string(pad) + ".wav"),
                          testing::makeWav(testing::constant(level(pad), 44100), {}));
-    form = std::make_unique<Form1>(app.path().string(), testing::DirectMidiInput::factory());
+    form = std::make_unique<Form1>(app.path().string(), app::comMidiInputFactory());
     form->Form_Load();
     for (int16_t pad = 0; pad < 9; ++pad)
       form->state().kit().Instrument(pad).add(0, 0, 0, "pad" + std::to_string(pad) + ".wav",
@@ -81,6 +88,7 @@ class ProgramOnJack : public ::testing::Test {
   }
 
   testing::TempDir app;
+  testing::TempDir registry;
   testing::JackRig rig;
   std::unique_ptr<Form1> form;
 };
