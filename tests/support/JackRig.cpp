@@ -94,6 +94,12 @@ void JackRig::record(jack_nframes_t frames, uint64_t cycleStart) {
   if (!started_.exchange(true)) first_.store(cycleStart, std::memory_order_release);
   const auto* in = static_cast<const float*>(jack_port_get_buffer(audioIn_, frames));
   std::size_t at = count_.load(std::memory_order_relaxed);
+  // Cycles the server skipped (a late client, an xrun) are kept as silence, so that a frame's
+  // place in the recording stays its distance from firstFrame().
+  const uint64_t expected = first_.load(std::memory_order_relaxed) + at;
+  for (uint64_t gap = cycleStart > expected ? cycleStart - expected : 0;
+       gap > 0 && at < samples_.size(); --gap)
+    samples_[at++] = 0.0f;
   for (jack_nframes_t i = 0; i < frames && at < samples_.size(); ++i) samples_[at++] = in[i];
   count_.store(at, std::memory_order_release);
 }
