@@ -13,38 +13,14 @@
 #include <thread>
 #include <vector>
 
+#include "tests/integration/midi/MidiJackFixtures.h"
+
 namespace varnkit::com::testing {
 
 using namespace std::chrono_literals;
 
-// Waits until done() holds or limit passes; whether it holds.
-inline bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(2ms);
-  }
-  return true;
-}
-
-// Keeps what one thread adds, for others to read once count() says it is there.
-template <class T>
-class Recording {
- public:
-  explicit Recording(std::size_t capacity = 1000) : items_(capacity) {}
-  void add(const T& item) noexcept {
-    const std::size_t at = count_.load(std::memory_order_relaxed);
-    if (at == items_.size()) return;
-    items_[at] = item;
-    count_.store(at + 1, std::memory_order_release);
-  }
-  std::size_t count() const noexcept { return count_.load(std::memory_order_acquire); }
-  std::vector<T> items() const { return {items_.begin(), items_.begin() + long(count())}; }
-
- private:
-  std::vector<T> items_;
-  std::atomic<std::size_t> count_{0};
-};
+using midictl::testing::Recording;
+using midictl::testing::waitUntil;
 
 // Skips the test when no JACK server answers.
 inline bool jackRunning() {

@@ -33,7 +33,7 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
 template <class T>
 class Recording {
  public:
-  explicit Recording(std::size_t capacity) : items_(capacity) {}
+  explicit Recording(std::size_t capacity = 1000) : items_(capacity) {}
   void add(const T& item) noexcept {
     const std::size_t at = count_.load(std::memory_order_relaxed);
     if (at == items_.size()) return;
