@@ -11,26 +11,7 @@
 #include <thread>
 
 #include "platform/com/EventSource.h"
-
-// The replacements below pair malloc with free; GCC cannot see they belong together.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-thread_local bool countAllocations = false;
-std::atomic<int> allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (countAllocations) allocations.fetch_add(1);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
+#include "tests/support/CountingNew.h"
 
 namespace varnkit::com {
 namespace {
@@ -126,10 +107,12 @@ TEST_F(ConnectionPoint, RaisingAllocatesNothing) {
   Sink& sink = sinks[0];
   uint32_t cookie = 0;
   ASSERT_EQ(source.Advise(&sink, cookie), S_OK);
-  allocations = 0;
-  countAllocations = true;
-  for (int i = 0; i < 100; ++i) raiseFour(source);
-  countAllocations = false;
+  long allocations = 0;
+  {
+    varnkit::testing::AllocationCounter counter;
+    for (int i = 0; i < 100; ++i) raiseFour(source);
+    allocations = counter.count();
+  }
   EXPECT_EQ(sink.calls, 100);
   EXPECT_EQ(allocations, 0);
 }
