@@ -75,7 +75,8 @@ double percentile(std::vector<int64_t> v, double p) {
   return double(v[std::size_t(std::clamp(p * double(v.size() - 1), 0.0, double(v.size() - 1)))]);
 }
 
-// Onsets: the first frame after each send that carries the hit.
+// Onsets: the first frame after each send where the sound rises out of silence. The last hit
+// may still be sounding when the next note goes out.
 Figures measure(const testing::JackRig& rig, std::size_t sent) {
   const auto sound = rig.recording();
   const auto sends = rig.sentFrames();
@@ -84,7 +85,8 @@ Figures measure(const testing::JackRig& rig, std::size_t sent) {
     const int64_t from = int64_t(at) - int64_t(rig.firstFrame());
     for (int64_t i = std::max<int64_t>(from, 0); i < int64_t(sound.size()) && i < from + 8 * 1024;
          ++i) {
-      if (std::fabs(sound[std::size_t(i)]) > 0.25f) {
+      const bool rising = i > 0 && std::fabs(sound[std::size_t(i) - 1]) <= 0.25f;
+      if (std::fabs(sound[std::size_t(i)]) > 0.25f && rising) {
         latencies.push_back(i - from);
         break;
       }

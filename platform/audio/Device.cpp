@@ -1,8 +1,10 @@
 #include "platform/audio/Device.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <stdexcept>
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/PlainPlayer.h"
 #include "platform/audio/RtAudioOutput.h"
 #include "platform/audio/SampleFile.h"
@@ -10,17 +12,36 @@
 namespace varnkit::audio {
 namespace {
 
+// The frames an offline device has rendered: the block rendered next starts the cycle.
+class OfflineClock final : public FrameClock {
+ public:
+  explicit OfflineClock(uint32_t period) : period_(period) {}
+  uint32_t cycleStart() const noexcept override { return rendered.load(); }
+  uint32_t period() const noexcept override { return period_; }
+  std::atomic<uint32_t> rendered{0};
+
+ private:
+  uint32_t period_;
+};
+
 class OfflineOutput final : public OutputBackend {
  public:
-  explicit OfflineOutput(uint32_t rate) : rate_(rate) {}
+  OfflineOutput(uint32_t rate, uint32_t clockPeriod)
+      : rate_(rate),
+        clock_(clockPeriod > 0 ? std::make_shared<OfflineClock>(clockPeriod) : nullptr) {}
   uint32_t sampleRate() const override { return rate_; }
   std::string name() const override { return "offline"; }
   DsResult start(Mixer&) override { return DsResult::Ok; }
   void stop() noexcept override {}
   bool offline() const override { return true; }
+  std::shared_ptr<const FrameClock> clock() const override { return clock_; }
+  void rendered(uint32_t frames) {
+    if (clock_) clock_->rendered += frames;
+  }
 
  private:
   uint32_t rate_;
+  std::shared_ptr<OfflineClock> clock_;
 };
 
 }  // namespace
@@ -54,8 +75,9 @@ Result<std::unique_ptr<Device>> Device::openDefault(const std::string& clientNam
   return Failure{DsResult::NoDriver, "No usable sound output device" + reasons};
 }
 
-std::unique_ptr<Device> Device::openOffline(uint32_t sampleRate) {
-  return std::unique_ptr<Device>(new Device(std::make_unique<OfflineOutput>(sampleRate)));
+std::unique_ptr<Device> Device::openOffline(uint32_t sampleRate, uint32_t clockPeriod) {
+  return std::unique_ptr<Device>(
+      new Device(std::make_unique<OfflineOutput>(sampleRate, clockPeriod)));
 }
 
 DsResult Device::SetCooperativeLevel(uint32_t window, uint32_t level) {
@@ -86,9 +108,14 @@ Result<std::unique_ptr<SoundBuffer>> Device::CreateSoundBufferFromFile(const std
   return std::make_unique<SoundBuffer>(mixer_, std::move(core), fileFormat, desc.flags);
 }
 
+void Device::timeCommandsFrom(uint32_t cycle) {
+  if (const auto clock = backend_->clock()) mixer_->setDue(cycle + kTimedCycles * clock->period());
+}
+
 void Device::render(float* out, uint32_t frames) {
   if (!backend_->offline()) throw std::logic_error("render() is for offline devices");
   mixer_->render(out, frames);
+  static_cast<OfflineOutput&>(*backend_).rendered(frames);
   mixer_->collect();
 }
 

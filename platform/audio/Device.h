@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/OutputBackend.h"
 #include "platform/audio/PrimaryBuffer.h"
 #include "platform/audio/Result.h"
@@ -21,7 +23,9 @@ class Device {
   // Opens the default output of the first sound service that works: JACK, PulseAudio, ALSA.
   static Result<std::unique_ptr<Device>> openDefault(const std::string& clientName = "VarnKit");
   // A device with no stream: the caller renders its output with render(), on its own thread.
-  static std::unique_ptr<Device> openOffline(uint32_t sampleRate = 44100);
+  // With a clock period, it keeps a frame clock of the frames rendered, in cycles of that
+  // many frames.
+  static std::unique_ptr<Device> openOffline(uint32_t sampleRate = 44100, uint32_t clockPeriod = 0);
   // Stops the stream first; buffers that outlive the device fall silent and stay safe to use.
   ~Device();
   Device(const Device&) = delete;
@@ -46,6 +50,19 @@ class Device {
   PlainPlayer& plainPlayer() { return *plain_; }
   Mixer& mixer() { return *mixer_; }
 
+  // The stream's frame clock; null when the service has none to go by (the device then does
+  // everything at once).
+  std::shared_ptr<const FrameClock> frameClock() const { return backend_->clock(); }
+  // Commands to this device's buffers take effect this many cycles after the cycle they
+  // were asked for in: enough for a request to travel from the MIDI thread through the window
+  // to the mixer, so that every hit keeps the same delay.
+  static constexpr uint32_t kTimedCycles = 2;
+  // Commands posted from now on take effect kTimedCycles after the cycle starting at frame
+  // cycle of frameClock(); on a device without a clock, at once as ever.
+  void timeCommandsFrom(uint32_t cycle);
+  // Commands posted from now on take effect at once.
+  void untimeCommands() { mixer_->clearDue(); }
+
   // Offline devices only: mixes the next frames into out (interleaved stereo).
   void render(float* out, uint32_t frames);
   std::vector<float> render(uint32_t frames);
@@ -58,6 +75,23 @@ class Device {
   std::shared_ptr<CooperativeLevel> coop_;
   std::shared_ptr<PrimaryBuffer> primary_;
   std::unique_ptr<PlainPlayer> plain_;
+};
+
+// Times the device's commands from a device cycle while it lives. User-interface thread.
+class TimedCommands {
+ public:
+  // No cycle: the commands take effect at once.
+  TimedCommands(Device* device, std::optional<uint32_t> cycle) : device_(cycle ? device : nullptr) {
+    if (device_ != nullptr) device_->timeCommandsFrom(*cycle);
+  }
+  ~TimedCommands() {
+    if (device_ != nullptr) device_->untimeCommands();
+  }
+  TimedCommands(const TimedCommands&) = delete;
+  TimedCommands& operator=(const TimedCommands&) = delete;
+
+ private:
+  Device* device_;
 };
 
 }  // namespace varnkit::audio

@@ -46,7 +46,11 @@ Mixer::~Mixer() {
 }
 
 bool Mixer::post(const Command& c) noexcept {
-  return commands_.push(c);
+  if (!timed_) return commands_.push(c);
+  Command timed = c;
+  timed.timed = true;
+  timed.due = due_;
+  return commands_.push(timed);
 }
 
 void Mixer::release(BufferCore* core) {
@@ -68,24 +72,55 @@ void Mixer::collect() {
 }
 
 void Mixer::render(float* out, uint32_t frames) noexcept {
+  render(out, frames, rendered_);
+}
+
+void Mixer::render(float* out, uint32_t frames, uint32_t blockStart) noexcept {
   flushRetired();
-  while (auto c = commands_.pop()) apply(*c);
   std::fill(out, out + 2 * std::size_t(frames), 0.0f);
+  uint32_t done = 0;
+  do {
+    const uint32_t until = applyDue(blockStart, done, frames);
+    if (until > done) mixSpan(out + 2 * std::size_t(done), until - done);
+    done = until;
+  } while (done < frames);
+  for (std::size_t i = 0; i < 2 * std::size_t(frames); ++i)
+    out[i] = std::clamp(out[i], -1.0f, 1.0f);
   uint32_t count = 0;
+  for (BufferCore* c = active_; c != nullptr; c = c->next) ++count;
+  for (const Tail& t : tails_) count += t.core != nullptr ? 1 : 0;
+  activeCount_.store(count, std::memory_order_relaxed);
+  rendered_ = blockStart + frames;
+}
+
+// Applies the commands due by frame `done` of the block; returns where the next one is due,
+// or frames when none is due inside the block.
+uint32_t Mixer::applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept {
+  while (const Command* c = commands_.front()) {
+    const uint32_t at = offsetInBlock(*c, blockStart);
+    if (at > done) return std::min(at, frames);
+    apply(*c);
+    commands_.dropFront();
+  }
+  return frames;
+}
+
+uint32_t Mixer::offsetInBlock(const Command& c, uint32_t blockStart) const noexcept {
+  if (!c.timed) return 0;
+  const auto ahead = int32_t(c.due - blockStart);  // the timeline wraps
+  // More than a second ahead is a clock that jumped: waiting would hold back every command.
+  if (ahead <= 0 || uint32_t(ahead) > rate_) return 0;
+  return uint32_t(ahead);
+}
+
+void Mixer::mixSpan(float* out, uint32_t frames) noexcept {
   for (BufferCore* c = active_; c != nullptr;) {
     BufferCore* next = c->next;  // mixCore may unlink c
     mixCore(*c, out, frames);
-    count += c->playing ? 1 : 0;
     c = next;
   }
-  for (Tail& t : tails_) {
-    if (t.core == nullptr) continue;
-    mixTail(t, out, frames);
-    count += t.core != nullptr ? 1 : 0;
-  }
-  for (std::size_t i = 0; i < 2 * std::size_t(frames); ++i)
-    out[i] = std::clamp(out[i], -1.0f, 1.0f);
-  activeCount_.store(count, std::memory_order_relaxed);
+  for (Tail& t : tails_)
+    if (t.core != nullptr) mixTail(t, out, frames);
 }
 
 void Mixer::apply(const Command& c) noexcept {

@@ -52,6 +52,8 @@ struct Command {
   uint64_t frame = 0;    // Rewind: the frame to continue from
   uint32_t serial = 0;   // Play
   bool looping = false;  // Play
+  bool timed = false;    // false: at the start of the next block rendered
+  uint32_t due = 0;      // timed: the device frame it takes effect at
 };
 
 class Mixer {
@@ -72,6 +74,11 @@ class Mixer {
 
   // User-interface thread: queues a command; false when the queue is full.
   bool post(const Command& c) noexcept;
+  // User-interface thread: commands posted from now on take effect at device frame due, on
+  // the timeline of render's blockStart; those behind them wait with them, so order holds.
+  void setDue(uint32_t due) noexcept { due_ = due, timed_ = true; }
+  // User-interface thread: commands posted from now on take effect at once.
+  void clearDue() noexcept { timed_ = false; }
   // User-interface thread: the buffer's owner lets go of it; freed once the mixer has.
   void release(BufferCore* core);
   // User-interface thread: frees the buffers the mixer has handed back.
@@ -80,6 +87,9 @@ class Mixer {
   // Audio thread: applies queued commands, then writes frames of interleaved stereo into
   // out, clipped to -1..1. Never allocates, locks, waits or frees.
   void render(float* out, uint32_t frames) noexcept;
+  // Audio thread: the same for a block that starts at device frame blockStart. A command
+  // due inside the block takes effect at its frame; one already late, at the block's start.
+  void render(float* out, uint32_t frames, uint32_t blockStart) noexcept;
 
   // Any thread: number of buffers playing, and of fading tails, as of the last render.
   uint32_t activeVoices() const noexcept { return activeCount_.load(std::memory_order_relaxed); }
@@ -93,6 +103,9 @@ class Mixer {
     uint32_t left = 0;
   };
 
+  uint32_t applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
+  uint32_t offsetInBlock(const Command& c, uint32_t blockStart) const noexcept;
+  void mixSpan(float* out, uint32_t frames) noexcept;
   void apply(const Command& c) noexcept;
   void play(BufferCore& c, uint32_t serial, bool looping) noexcept;
   void stop(BufferCore& c) noexcept;
@@ -116,6 +129,9 @@ class Mixer {
   BufferCore* toRetire_ = nullptr;  // audio thread: handed back when the retire queue had no room
   std::vector<BufferCore*> unposted_;  // UI thread: released while the command queue was full
   std::atomic<uint32_t> activeCount_{0};
+  uint32_t rendered_ = 0;  // audio thread: the timeline of render without a block start
+  uint32_t due_ = 0;       // UI thread
+  bool timed_ = false;     // UI thread
 };
 
 }  // namespace varnkit::audio

@@ -2,12 +2,14 @@
 // Where the mixer's output goes: a sound server's stream, or nowhere (offline rendering).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/audio/Result.h"
 
 namespace varnkit::audio {
 
+class FrameClock;
 class Mixer;
 
 class OutputBackend {
@@ -23,6 +25,8 @@ class OutputBackend {
   virtual void stop() noexcept = 0;
   // True when the caller renders (offline): nothing calls the mixer on its own.
   virtual bool offline() const { return false; }
+  // The stream's frame clock, or null when the service offers none to go by.
+  virtual std::shared_ptr<const FrameClock> clock() const { return nullptr; }
 };
 
 }  // namespace varnkit::audio

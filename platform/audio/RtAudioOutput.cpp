@@ -93,6 +93,7 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
     self->audio_->openStream(&params, nullptr, RTAUDIO_FLOAT32, self->rate_, &frames,
                              &renderCallback, self.get(), &options, &ignoreStreamError);
     self->rate_ = self->audio_->getStreamSampleRate();
+    if (api == SoundApi::Jack) self->clock_ = openJackFrameClock(clientName);
     return self;
   } catch (const std::exception& e) {
     return Failure{DsResult::NoDriver, e.what()};
@@ -119,7 +120,10 @@ void RtAudioOutput::stop() noexcept {
 }
 
 int RtAudioOutput::process(float* out, unsigned frames) noexcept {
-  mixer_->render(out, frames);
+  if (clock_)
+    mixer_->render(out, frames, clock_->cycleStart());
+  else
+    mixer_->render(out, frames);
   return 0;
 }
 

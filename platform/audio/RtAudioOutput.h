@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/OutputBackend.h"
 
 class RtAudio;
@@ -27,6 +28,7 @@ class RtAudioOutput final : public OutputBackend {
   std::string name() const override;
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
+  std::shared_ptr<const FrameClock> clock() const override { return clock_; }
 
   // Audio thread: fills one block.
   int process(float* out, unsigned frames) noexcept;
@@ -37,7 +39,8 @@ class RtAudioOutput final : public OutputBackend {
   std::unique_ptr<RtAudio> audio_;
   SoundApi api_;
   uint32_t rate_;
-  Mixer* mixer_ = nullptr;  // set before the stream starts
+  Mixer* mixer_ = nullptr;                   // set before the stream starts
+  std::shared_ptr<const FrameClock> clock_;  // JACK only
 };
 
 // The service's name as shown to people.

@@ -35,6 +35,18 @@ class SpscQueue {
     return item;
   }
 
+  // Consumer thread only. The oldest item, left in the queue, or null when it is empty.
+  const T* front() const noexcept {
+    const std::size_t head = head_.load(std::memory_order_relaxed);
+    if (head == tail_.load(std::memory_order_acquire)) return nullptr;
+    return &slots_[head & (Capacity - 1)];
+  }
+
+  // Consumer thread only: lets go of the item front() gave.
+  void dropFront() noexcept {
+    head_.store(head_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+  }
+
  private:
   std::array<T, Capacity> slots_{};
   alignas(64) std::atomic<std::size_t> head_{0};

@@ -8,6 +8,8 @@
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
 #include "kit/Funk.h"
+#include "kit/KitState.h"
+#include "platform/audio/Device.h"
 #include "platform/files/Lookup.h"
 #include "sound/SoundOutput.h"
 #include "ui/main/Artwork.h"
@@ -41,7 +43,9 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
   connect(midi, &PopupMenu::Click, this, [this](int index) { m_Click(int16_t(index)); });
   state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
   midiEvents_ = new MidiEventQueue(
-      [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2) {
+      [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2, std::optional<uint32_t> cycle) {
+        // A hit sounds a fixed time after it came, however long the way here took.
+        audio::TimedCommands timing(state_->soundDevice(), cycle);
         guarded([&] { Midi_in1_Message(msg, channel, d1, d2); });
       },
       this);
@@ -165,6 +169,7 @@ void Form1::paintEvent(QPaintEvent*) {
 void Form1::Form_Load() {
   InitSound(uint32_t(reinterpret_cast<uintptr_t>(this)));
   state_->setSoundDevice(SoundDevice());
+  midiEvents_->setClock(SoundDevice()->frameClock());
   loadSkin();
   Command1->setPicture(UC->picture());
   for (std::size_t i = 0; i < 9; ++i) {

@@ -24,8 +24,17 @@ MidiEventQueue::~MidiEventQueue() {
   if (wake_ >= 0) ::close(wake_);
 }
 
+void MidiEventQueue::setClock(std::shared_ptr<const audio::FrameClock> clock) {
+  // A MIDI thread may still be reading the old clock: it stays alive with the queue.
+  if (clock) clocks_.push_back(clock);
+  clock_.store(clock.get(), std::memory_order_release);
+}
+
 void MidiEventQueue::Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept {
-  if (!queue_.push(Event{Msg, Channel, Data1, Data2})) {
+  const audio::FrameClock* clock = clock_.load(std::memory_order_acquire);
+  Event e{Msg, Channel, Data1, Data2, std::nullopt};
+  if (clock != nullptr) e.cycle = clock->cycleStart();
+  if (!queue_.push(e)) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return;
   }
@@ -38,7 +47,7 @@ void MidiEventQueue::deliver() {
   // the outer call goes on draining, so messages keep their order.
   if (delivering_) return;
   delivering_ = true;
-  while (auto e = queue_.pop()) handler_(e->msg, e->channel, e->data1, e->data2);
+  while (auto e = queue_.pop()) handler_(e->msg, e->channel, e->data1, e->data2, e->cycle);
   delivering_ = false;
 }
 

@@ -6,7 +6,11 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/SpscQueue.h"
 #include "ui/main/MidiInput.h"
 
@@ -18,15 +22,23 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   Q_OBJECT
 
  public:
-  using Handler = std::function<void(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2)>;
+  // Runs for one message; cycle is the first frame of the sound device's cycle the message
+  // came in, when a frame clock was given.
+  using Handler = std::function<void(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2,
+                                     std::optional<uint32_t> cycle)>;
   static constexpr std::size_t kCapacity = 4096;
 
   // handler runs on the user-interface thread, once per message, in arrival order.
   explicit MidiEventQueue(Handler handler, QObject* parent = nullptr);
   ~MidiEventQueue() override;
 
-  // MIDI thread: queues the message and wakes the user-interface thread. When the queue is
-  // full the message is dropped and counted; the MIDI thread never waits.
+  // User-interface thread, before the input opens: messages are stamped with the cycle of
+  // clock they come in. The clock is kept as long as the queue.
+  void setClock(std::shared_ptr<const audio::FrameClock> clock);
+
+  // MIDI thread: queues the message with the cycle it came in and wakes the user-interface
+  // thread. When the queue is full the message is dropped and counted; the MIDI thread
+  // never waits.
   void Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept override;
 
   // User-interface thread: runs the handler for every queued message.
@@ -38,12 +50,15 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   struct Event {
     int32_t msg;
     int16_t channel, data1, data2;
+    std::optional<uint32_t> cycle;
   };
 
   Handler handler_;
   audio::SpscQueue<Event, kCapacity> queue_;
   std::atomic<uint64_t> dropped_{0};
-  int wake_ = -1;  // eventfd
+  std::atomic<const audio::FrameClock*> clock_{nullptr};
+  std::vector<std::shared_ptr<const audio::FrameClock>> clocks_;  // every clock clock_ has held
+  int wake_ = -1;                                                 // eventfd
   QSocketNotifier* notifier_ = nullptr;
   bool delivering_ = false;
 };

@@ -168,6 +168,25 @@ TEST_F(PlayingTest, MidiMessagesFromAnotherThreadArriveInOrderOnTheWindowThread)
   EXPECT_NEAR(heard(), pcm16(level(0)) + pcm16(level(1)) + pcm16(level(2)), 1e-5);
 }
 
+TEST_F(PlayingTest, AMidiHitSoundsTwoDeviceCyclesAfterTheCycleItCameInHoweverLateItIsHandled) {
+  SetDirectX7(std::make_unique<audio::DirectX7>(
+      [](const std::string&) -> audio::Result<std::unique_ptr<audio::Device>> {
+        return audio::Device::openOffline(44100, 256);
+      }));
+  Form1& f = startWithPads();
+  SoundDevice()->render(1000);
+  f.midiEvents().Message(144, 0, 36, 127);  // comes in the cycle that starts at frame 1000
+  SoundDevice()->render(100);               // and is handled a while later
+  f.midiEvents().deliver();
+  const auto out = SoundDevice()->render(1024);
+  const std::size_t due = 1000 + 2 * 256 - 1100;
+  EXPECT_EQ(out[2 * (due - 1)], 0.0f);
+  EXPECT_NEAR(out[2 * due], pcm16(level(0)), 1e-6);
+  EXPECT_EQ(f.PAD[0]->picture(), f.P->picture());
+  QTest::mousePress(f.PAD[1], Qt::LeftButton);  // the mouse is not timed: it sounds at once
+  EXPECT_NEAR(SoundDevice()->render(1)[0], pcm16(level(0)) + pcm16(level(1)), 1e-6);
+}
+
 TEST_F(PlayingTest, TheKitListShowsOnlyKitFiles) {
   Form1& f = start();
   auto write = [&](const std::string& name, const std::string& text) {

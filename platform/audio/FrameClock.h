@@ -1,0 +1,26 @@
+#pragma once
+// A device's frame clock: which cycle of the output's own timeline is under way, so that a
+// sound asked for during one cycle can start a fixed number of cycles later, however long the
+// request takes to reach the mixer.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace varnkit::audio {
+
+class FrameClock {
+ public:
+  virtual ~FrameClock() = default;
+  // Any thread, real-time safe: the first frame of the device cycle under way; inside the
+  // device's callback, the first frame of the block being rendered. Wraps at 2^32 frames.
+  virtual uint32_t cycleStart() const noexcept = 0;
+  // Any thread: frames per device cycle.
+  virtual uint32_t period() const noexcept = 0;
+};
+
+// The clock of the JACK server the process reaches (JACK_DEFAULT_SERVER); null when no
+// server answers. Not on the audio thread.
+std::unique_ptr<FrameClock> openJackFrameClock(const std::string& clientName);
+
+}  // namespace varnkit::audio
