@@ -2,6 +2,7 @@
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -71,12 +72,32 @@ bool JackRig::recordFor(std::size_t frames, double seconds) const {
 int JackRig::process(jack_nframes_t frames, void* self) {
   auto& rig = *static_cast<JackRig*>(self);
   const uint64_t cycleStart = jack_last_frame_time(rig.client_);
+  rig.mendLateReading(cycleStart);
   rig.sendQueued(frames, cycleStart);
   rig.record(frames, cycleStart);
   return 0;
 }
 
+// A client that runs late on a server that does not wait for it reads the next cycle's start:
+// the last cycle then looked like one after a skipped cycle, and this one repeats its start.
+// The last cycle's sound and sends go back to where they belong.
+void JackRig::mendLateReading(uint64_t cycleStart) {
+  const std::size_t at = count_.load(std::memory_order_relaxed);
+  const uint64_t expected = first_.load(std::memory_order_relaxed) + at;
+  if (!started_.load() || cycleStart >= expected) return;
+  const uint64_t back = expected - cycleStart;
+  if (back > lastGap_ || lastFrames_ > at) return;
+  std::copy(samples_.begin() + std::ptrdiff_t(at - lastFrames_),
+            samples_.begin() + std::ptrdiff_t(at),
+            samples_.begin() + std::ptrdiff_t(at - lastFrames_ - back));
+  count_.store(at - back, std::memory_order_release);
+  for (std::size_t i = lastSendsFrom_; i < sentCount_.load(std::memory_order_relaxed); ++i)
+    sent_[i] -= back;
+  lastGap_ = 0;
+}
+
 void JackRig::sendQueued(jack_nframes_t frames, uint64_t cycleStart) {
+  lastSendsFrom_ = sentCount_.load(std::memory_order_relaxed);
   void* buffer = jack_port_get_buffer(midiOut_, frames);
   jack_midi_clear_buffer(buffer);
   while (auto p = pending_.pop()) {
@@ -97,10 +118,13 @@ void JackRig::record(jack_nframes_t frames, uint64_t cycleStart) {
   // Cycles the server skipped (a late client, an xrun) are kept as silence, so that a frame's
   // place in the recording stays its distance from firstFrame().
   const uint64_t expected = first_.load(std::memory_order_relaxed) + at;
+  lastGap_ = 0;
   for (uint64_t gap = cycleStart > expected ? cycleStart - expected : 0;
-       gap > 0 && at < samples_.size(); --gap)
+       gap > 0 && at < samples_.size(); --gap, ++lastGap_)
     samples_[at++] = 0.0f;
-  for (jack_nframes_t i = 0; i < frames && at < samples_.size(); ++i) samples_[at++] = in[i];
+  lastFrames_ = 0;
+  for (jack_nframes_t i = 0; i < frames && at < samples_.size(); ++i, ++lastFrames_)
+    samples_[at++] = in[i];
   count_.store(at, std::memory_order_release);
 }
 

@@ -50,6 +50,7 @@ class JackRig {
   static int process(jack_nframes_t frames, void* self);
   void sendQueued(jack_nframes_t frames, uint64_t cycleStart);
   void record(jack_nframes_t frames, uint64_t cycleStart);
+  void mendLateReading(uint64_t cycleStart);
 
   jack_client_t* client_ = nullptr;
   jack_port_t* midiOut_ = nullptr;
@@ -61,6 +62,10 @@ class JackRig {
   std::atomic<std::size_t> count_{0};
   std::atomic<uint64_t> first_{0};
   std::atomic<bool> started_{false};
+  // Process thread only: what the last cycle did, in case its start was read late.
+  uint64_t lastGap_ = 0;
+  std::size_t lastFrames_ = 0;
+  std::size_t lastSendsFrom_ = 0;
 };
 
 }  // namespace varnkit::testing
