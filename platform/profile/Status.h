@@ -1,17 +1,12 @@
 #pragma once
-// What a settings-store operation came to. The store's callers mostly ignore failures (a lost
-// setting is not worth a message box), but they must be able to see them.
+// What a settings-store operation came to: reported as the file services it stands on report.
+// The store's callers mostly ignore failures (a lost setting is not worth a message box), but
+// they must be able to see them.
 
-#include <string>
+#include "platform/files/Status.h"
 
 namespace varnkit::profile {
 
-struct [[nodiscard]] Status {
-  bool ok = true;
-  std::string error;  // what failed and why; empty when ok
-
-  // A failed operation with its reason.
-  static Status failed(std::string why) { return {false, std::move(why)}; }
-};
+using files::Status;
 
 }  // namespace varnkit::profile

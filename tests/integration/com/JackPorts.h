@@ -30,33 +30,11 @@ inline bool jackRunning() {
   return true;
 }
 
+inline constexpr char kSourceClient[] = "varnkit-com-test-src";
+inline constexpr char kSinkClient[] = "varnkit-com-test-sink";
 // A virtual JACK output port the input control can open.
-class JackSource {
- public:
-  static constexpr const char* kPort = "varnkit-com-test-src:out";
-  JackSource() : rt_(RtMidi::UNIX_JACK, "varnkit-com-test-src") { rt_.openVirtualPort("out"); }
-  void send(std::vector<uint8_t> bytes) { rt_.sendMessage(bytes.data(), bytes.size()); }
-
- private:
-  RtMidiOut rt_;
-};
-
+using JackSource = midictl::testing::JackSourceOf<kSourceClient>;
 // A virtual JACK input port the output control can open; keeps what arrives.
-class JackSink {
- public:
-  static constexpr const char* kPort = "varnkit-com-test-sink:in";
-  JackSink() : rt_(RtMidi::UNIX_JACK, "varnkit-com-test-sink") {
-    rt_.ignoreTypes(false, false, false);
-    rt_.setCallback(&JackSink::received, this);
-    rt_.openVirtualPort("in");
-  }
-  Recording<std::vector<uint8_t>> messages;
-
- private:
-  static void received(double, std::vector<unsigned char>* message, void* self) {
-    static_cast<JackSink*>(self)->messages.add(*message);
-  }
-  RtMidiIn rt_;
-};
+using JackSink = midictl::testing::JackSinkOf<kSinkClient, 1000>;
 
 }  // namespace varnkit::com::testing

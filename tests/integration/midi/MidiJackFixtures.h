@@ -68,33 +68,42 @@ class EventLog final : public MidiInEvents {
   std::atomic<std::function<void()>*> reaction{nullptr};
 };
 
-// A virtual JACK output port the controls can open as an input.
-class JackSource {
+// A virtual JACK output port the controls can open as an input. Client names its JACK
+// client: test programs that run side by side on one server need one each.
+template <const char* Client>
+class JackSourceOf {
  public:
-  static constexpr const char* kPort = "varnkit-midi-test-src:out";
-  JackSource() : rt_(RtMidi::UNIX_JACK, "varnkit-midi-test-src") { rt_.openVirtualPort("out"); }
+  static inline const std::string kPort = std::string(Client) + ":out";
+  JackSourceOf() : rt_(RtMidi::UNIX_JACK, Client) { rt_.openVirtualPort("out"); }
   void send(std::vector<uint8_t> bytes) { rt_.sendMessage(bytes.data(), bytes.size()); }
 
  private:
   RtMidiOut rt_;
 };
 
-// A virtual JACK input port the controls can open as an output; keeps what arrives.
-class JackSink {
+// A virtual JACK input port the controls can open as an output; keeps the first Capacity
+// messages that arrive.
+template <const char* Client, std::size_t Capacity>
+class JackSinkOf {
  public:
-  static constexpr const char* kPort = "varnkit-midi-test-sink:in";
-  JackSink() : rt_(RtMidi::UNIX_JACK, "varnkit-midi-test-sink") {
+  static inline const std::string kPort = std::string(Client) + ":in";
+  JackSinkOf() : rt_(RtMidi::UNIX_JACK, Client) {
     rt_.ignoreTypes(false, false, false);
-    rt_.setCallback(&JackSink::received, this);
+    rt_.setCallback(&JackSinkOf::received, this);
     rt_.openVirtualPort("in");
   }
-  Recording<std::vector<uint8_t>> messages{20000};
+  Recording<std::vector<uint8_t>> messages{Capacity};
 
  private:
   static void received(double, std::vector<unsigned char>* message, void* self) {
-    static_cast<JackSink*>(self)->messages.add(*message);
+    static_cast<JackSinkOf*>(self)->messages.add(*message);
   }
   RtMidiIn rt_;
 };
+
+inline constexpr char kSourceClient[] = "varnkit-midi-test-src";
+inline constexpr char kSinkClient[] = "varnkit-midi-test-sink";
+using JackSource = JackSourceOf<kSourceClient>;
+using JackSink = JackSinkOf<kSinkClient, 20000>;
 
 }  // namespace varnkit::midictl::testing
