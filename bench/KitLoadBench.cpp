@@ -50,7 +50,7 @@ BigKit& bigKit() {
 void BM_LoadKit(benchmark::State& state) {
   BigKit& kit = bigKit();
   for (auto _ : state) {
-    kit.f.kit().LoadKit(kit.kitFile);
+    kit.f.kit().ReadKit(kit.kitFile);
     kit.f.audio.device->render(64);  // hands the previous kit's samples back for freeing
   }
   if (kit.f.kit().Instrument(8).Count() != kLayers) state.SkipWithError("the kit did not load");

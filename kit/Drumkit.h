@@ -36,10 +36,16 @@ class Drumkit {
   // <app>/<Kitname>, asking first before an existing kit is replaced. The old kit file stays
   // whole until the new one is complete. Names the file cannot carry are refused with a message.
   void SaveKit();
-  // Offers to save unsaved changes, resets the kit and fills it from the kit file File. Raises
-  // the file's errors, and Error 9 for a record whose pad or root key is out of range (the pads
-  // read so far stay).
-  void LoadKit(const std::string& File);
+  // Offers to save unsaved changes (OfferToSave), then fills the kit from File (ReadKit).
+  // False when the user wanted the changes saved and they were not: nothing was loaded.
+  [[nodiscard]] bool LoadKit(const std::string& File);
+  // Asks "save changes?" when the kit has unsaved changes and saves on Yes. False when the
+  // answer was Yes and the kit is still unsaved (name refused, replacing declined). Raises the
+  // save's errors; the kit in memory is untouched either way.
+  [[nodiscard]] bool OfferToSave();
+  // Resets the kit and fills it from the kit file File. Raises the file's errors, and Error 9
+  // for a record whose pad or root key is out of range (the pads read so far stay).
+  void ReadKit(const std::string& File);
   // Reads one record of comma-terminated fields from text file number File into fields.
   void MInput(int32_t File, std::span<const FieldRef> fields);
 

@@ -182,8 +182,21 @@ void Drumkit::writeKitFile(const std::string& file, const std::string& folder) {
   }
 }
 
-void Drumkit::LoadKit(const std::string& File) {
-  if (state_.kitChanged && state_.MsgBox("save changes?", vbYesNo, "VarnKit") == vbYes) SaveKit();
+bool Drumkit::LoadKit(const std::string& File) {
+  if (!OfferToSave()) return false;
+  ReadKit(File);
+  return true;
+}
+
+bool Drumkit::OfferToSave() {
+  if (!state_.kitChanged || state_.MsgBox("save changes?", vbYesNo, "VarnKit") != vbYes)
+    return true;
+  SaveKit();
+  // A Yes whose save did not happen must not cost the kit the user wanted kept.
+  return !state_.kitChanged;
+}
+
+void Drumkit::ReadKit(const std::string& File) {
   Clear();
   files::OpenTextFile(kFileNumber, File, files::OpenMode::Input);
   OpenFile closer;

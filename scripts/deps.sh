@@ -8,6 +8,7 @@ packages=(
   librtaudio-dev librtmidi-dev libsndfile1-dev libsoxr-dev
   jackd2 libjack-jackd2-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+  xvfb xdotool
 )
 
 missing=()

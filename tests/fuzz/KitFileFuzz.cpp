@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(file, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), std::streamsize(size));
   try {
-    f.kit().LoadKit(file);
+    f.kit().ReadKit(file);
   } catch (const varnkit::Error&) {
   }
   const std::string problem = varnkit::testing::kitInconsistency(f.state, f.pads);

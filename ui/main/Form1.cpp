@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QShowEvent>
 
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
@@ -73,6 +74,7 @@ void Form1::connectHandlers() {
   connect(Combo1, &DropDown::Click, this, [this] { guarded([this] { Combo1_Click(); }); });
   connect(Combo1, &DropDown::GotFocus, this, [this] { Combo1_GotFocus(); });
   connect(Combo1, &DropDown::LostFocus, this, [this] { Combo1_LostFocus(); });
+  connect(Combo1, &DropDown::Escape, this, [this] { focusPadSurface(); });
   connect(Command1, &PictureBox::MouseUp, this, [this](int, int button, int, float x, float y) {
     // A click is a left press and release over the button.
     if (button == vbLeftButton && Command1->rect().contains(QPoint(px(int(x)), px(int(y)))))
@@ -90,6 +92,8 @@ void Form1::guarded(const std::function<void()>& handler) {
 
 Form1::~Form1() {
   qApp->removeEventFilter(this);
+  // The focus leaves the box while the window's parts are taken down; no handler may run.
+  Combo1->disconnect(this);
   state_.reset();  // the pads' sounds go before the window that shows them
 }
 
@@ -99,13 +103,28 @@ void Form1::buildPads() {
     PAD[std::size_t(i)]->setGeometry(twipsRect(60 + 720 * i, 285, 585, 585));
     GP[std::size_t(i)] = new PictureBox(this, i);
     GP[std::size_t(i)]->setGeometry(twipsRect(kGroupLeft[i], 60, 195, 195));
+    // A click on a pad or a light takes the keyboard away from the kit-name box, so that
+    // the pad keys play again.
+    PAD[std::size_t(i)]->setFocusPolicy(Qt::ClickFocus);
+    GP[std::size_t(i)]->setFocusPolicy(Qt::ClickFocus);
   }
+}
+
+void Form1::focusPadSurface() {
+  PAD[0]->setFocus(Qt::OtherFocusReason);
+}
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // The window opens ready to play: the keyboard belongs to the pads, not to the name box.
+  if (!event->spontaneous()) focusPadSurface();
 }
 
 void Form1::buildBar() {
   Picture1 = new PictureBox(this);
   Picture1->setGeometry(twipsRect(0, 1080, 6495, 570));
   Picture1->setPicture(std::make_shared<Picture>(barImage()));
+  Picture1->setFocusPolicy(Qt::ClickFocus);
 
   Label1 = new QLabel("Kit Name", Picture1);
   Label1->setGeometry(twipsRect(3330, 180, 1005, 195));
@@ -132,6 +151,7 @@ void Form1::buildBar() {
   Command1 = new PictureBox(Picture1);
   Command1->setGeometry(twipsRect(6150, 210, 240, 240));
   Command1->setToolTip("Save as new Kit");
+  Command1->setFocusPolicy(Qt::ClickFocus);
   connect(Command1, &PictureBox::MouseDown, this, [this] { Command1_MouseDown(); });
   connect(Command1, &PictureBox::MouseUp, this, [this] { Command1_MouseUp(); });
 
@@ -247,7 +267,7 @@ void Form1::loadDefaultKit() {
   const std::string file = appFolder_ + "/default.txt";
   if (!exists(file)) return;
   try {
-    state_->kit().LoadKit(file);
+    state_->kit().ReadKit(file);  // nothing is unsaved yet
     Combo1->setText("default");
   } catch (const Error& e) {
     state_->kit().Clear();

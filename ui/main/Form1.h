@@ -59,8 +59,8 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void Combo1_GotFocus() { nameFocus = true; }
   void Combo1_LostFocus() { nameFocus = false; }
   void Command1_Click();
-  // Closes the input and the pad editor, offers to save, and ends the program. False only
-  // when the user wanted the kit saved and it could not be: then the window stays open.
+  // Offers to save, then closes the input and the pad editor. False only when the user
+  // wanted the kit saved and it could not be: then the window stays open and all works on.
   bool Form_QueryUnload();
   // A message of the MIDI input, brought to the user-interface thread.
   void Midi_in1_Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2);
@@ -91,6 +91,7 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -106,8 +107,11 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void connectHandlers();
   // Runs a handler, reporting a failure in a message box instead of ending the program.
   void guarded(const std::function<void()>& handler);
+  // Gives the keyboard to the pad surface, ending any editing of the kit-name box.
+  void focusPadSurface();
   void editPad(int16_t pad);
   void closeEditor();
+  void chooseKit(const std::string& name);
   void learnedRootKey(int16_t note);
   bool kitFileExists(const std::string& name) const;
 

@@ -58,18 +58,35 @@ void Form1::Combo1_DropDown() {
 
 void Form1::Combo1_Click() {
   kitLoading = true;
+  if (Combo1->ListIndex() >= 0) chooseKit(Combo1->Text());
+  kitLoading = false;
+}
+
+// The kit in memory is given up only once it is saved or the user let it go; a kit that then
+// fails to load is left without a name, so that no save can write it over a kit file.
+void Form1::chooseKit(const std::string& name) {
+  Drumkit& kit = state_->kit();
+  const std::string file = appFolder_ + "/" + name + ".txt";
   try {
-    if (Combo1->ListIndex() >= 0) {
-      state_->kit().LoadKit(appFolder_ + "/" + Combo1->Text() + ".txt");
-      state_->kit().Kitname = Combo1->Text();
+    if (!kit.OfferToSave()) {
+      Combo1->setText(kit.Kitname);
+      return;
     }
   } catch (const Error& e) {
-    kitLoading = false;
-    boxes_.MsgBox("The kit '" + Combo1->Text() + "' could not be loaded: " + e.text(),
+    Combo1->setText(kit.Kitname);
+    boxes_.MsgBox("The kit was not saved, so '" + name + "' was not loaded: " + e.text(),
                   vbOKOnly | vbExclamation, "");
     return;
   }
-  kitLoading = false;
+  try {
+    kit.ReadKit(file);
+    kit.Kitname = name;
+  } catch (const Error& e) {
+    kit.Kitname.clear();
+    Combo1->setText("");
+    boxes_.MsgBox("The kit file '" + file + "' could not be loaded: " + e.text(),
+                  vbOKOnly | vbExclamation, "");
+  }
 }
 
 void Form1::Command1_Click() {
@@ -77,8 +94,6 @@ void Form1::Command1_Click() {
 }
 
 bool Form1::Form_QueryUnload() {
-  if (midi_) midi_->InClose();
-  closeEditor();
   const std::string t = Combo1->Text();
   const bool ask = state_->kitChanged || (!t.empty() && !kitFileExists(t));
   if (ask && boxes_.MsgBox("save changes?", vbYesNo, "Save") == vbYes) {
@@ -93,6 +108,9 @@ bool Form1::Form_QueryUnload() {
     // A save that was refused or answered No must not lose the kit with the window.
     if (state_->kitChanged || !kitFileExists(t)) return false;
   }
+  // Only now that the program really ends: a close held back keeps MIDI playing.
+  if (midi_) midi_->InClose();
+  closeEditor();
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <algorithm>
 #include <cctype>
 
@@ -18,6 +19,17 @@ constexpr int kPadKeys[9] = {81, 87, 69, 82, 84, 90, 85, 73, 79};
 int padOfKey(int keyCode) {
   const auto* at = std::find(std::begin(kPadKeys), std::end(kPadKeys), keyCode);
   return at == std::end(kPadKeys) ? -1 : int(at - std::begin(kPadKeys));
+}
+
+bool isMouseButtonEvent(const QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace
@@ -80,6 +92,8 @@ void Form1::Picture1_MouseUp(int Button, int, float, float) {
 // Key preview: the window sees every key before the control that has the focus, and a key
 // it consumes goes no further.
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == static_cast<QObject*>(Label1))
+    return isMouseButtonEvent(event);  // the label is no part of the bar
   if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
     return QWidget::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
@@ -90,6 +104,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   int code = key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z ? key->key() : -1;
   const int shift = shiftState(key->modifiers());
   if (code < 0) return false;
+  // A held key arrives as release and press pairs; only the real release lets the pad up.
+  if (event->type() == QEvent::KeyRelease && key->isAutoRepeat()) return padOfKey(code) >= 0;
   guarded([&] {
     if (event->type() == QEvent::KeyPress) {
       Form_KeyDown(code, shift);

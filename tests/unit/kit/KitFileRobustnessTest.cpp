@@ -26,7 +26,7 @@ TEST(KitFileRobustness, DamagedAndRandomKitFilesNeverBreakTheKit) {
     const std::string text = testing::mutatedKitText(base, seed);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << text;
     try {
-      f.kit().LoadKit(file);
+      f.kit().ReadKit(file);
       ++loaded;
     } catch (const Error&) {
       // a record out of range: the load stops, and what it read must still hold together

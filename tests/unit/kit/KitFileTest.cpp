@@ -44,7 +44,7 @@ class KitFileTest : public ::testing::Test {
   fs::path app(const std::string& name) const { return f.app.path() / name; }
   std::string loadText(const std::string& text, const std::string& name = "t.txt") {
     writeText(app(name), text);
-    f.kit().LoadKit(app(name).string());
+    EXPECT_TRUE(f.kit().LoadKit(app(name).string()));
     return name;
   }
 
@@ -76,7 +76,7 @@ TEST_F(KitFileTest, ALoadedKitSavesBackToTheSameBytes) {
   kick.offset = kick.lenght = kick.KeyStart = kick.KeyEnd = 5;
   kick.Item(1)->VolLeft = 0.5;
   f.kit().SaveKit();
-  f.kit().LoadKit(app("Rock.txt").string());
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
 
   EXPECT_EQ(kick.PAD(), "Kick");
   EXPECT_EQ(f.pads.tooltips[0], "Kick");
@@ -124,7 +124,7 @@ TEST_F(KitFileTest, SavingNeedsANameInTheBoxAndAYesToReplaceAKit) {
 TEST_F(KitFileTest, AKitWhoseSamplesAlreadyLieInItsFolderSavesAgain) {
   buildRock();
   f.kit().SaveKit();
-  f.kit().LoadKit(app("Rock.txt").string());
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
   f.kit().Kitname = "Rock";
   f.state.kitChanged = true;
   f.kit().SaveKit();  // every copy is a copy onto itself
@@ -239,7 +239,7 @@ TEST_F(KitFileTest, AnOutOfRangeRecordStopsTheLoadKeepsWhatCameBeforeAndClosesTh
 
 TEST_F(KitFileTest, AFileThatCannotBeOpenedLeavesTheDefaultKit) {
   buildRock();
-  EXPECT_THROW(f.kit().LoadKit(app("none.txt").string()), Error);
+  EXPECT_THROW((void)f.kit().LoadKit(app("none.txt").string()), Error);
   EXPECT_EQ(f.kit().Instrument(0).Count(), 0);
   EXPECT_EQ(f.kit().Instrument(0).PAD(), "xxx");
   EXPECT_FALSE(files::IsOpen(1));
@@ -265,6 +265,20 @@ TEST_F(KitFileTest, UnsavedChangesAreOfferedForSavingBeforeALoad) {
   loadText("vst samples,x,y,z,");
   EXPECT_FALSE(fs::exists(app("Rock.txt")));
   EXPECT_EQ(f.dialogs.shown.size(), 1u);
+
+  // Yes, and then No to replacing the old file: the kit in memory is all there is of the
+  // changes, so nothing is loaded over it.
+  buildRock();
+  f.kit().SaveKit();
+  f.kit().Instrument(2).PAD("Changed");
+  f.state.kitChanged = true;
+  f.dialogs.answers = {vbYes, vbNo};
+  writeText(app("t.txt"), "vst samples,x,y,z,");
+  EXPECT_FALSE(f.kit().LoadKit(app("t.txt").string()));
+  EXPECT_EQ(f.kit().Instrument(2).PAD(), "Changed");
+  EXPECT_EQ(f.kit().Instrument(0).Count(), 2);
+  EXPECT_TRUE(f.state.kitChanged);
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
 }
 
 TEST_F(KitFileTest, NamesTheFileCannotCarryAreRefusedAndNothingIsWritten) {
@@ -339,7 +353,7 @@ bool saveOnAFullDisk(Drumkit& kit) {
 TEST_F(KitFileTest, ASaveThatFailsHalfwayLeavesTheOldKitFile) {
   buildRock();
   f.kit().SaveKit();
-  f.kit().LoadKit(app("Rock.txt").string());  // the samples are in the kit folder now
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));  // the samples are in the kit folder now
   f.kit().Kitname = "Rock";
   f.kit().Instrument(4).PAD("Tom");
   f.kit().Instrument(4).add(0, 0, 0, "hat.wav", app("Rock").string());

@@ -1,0 +1,293 @@
+// Journeys through the shown main window: input goes to the window, and the window system's
+// focus chain decides which control gets it, as it does for a user.
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <fstream>
+
+#include "kit/Drumkit.h"
+#include "sound/PadTrigger.h"
+#include "tests/gui/main/MainWindowFixture.h"
+#include "tests/support/AudioFixture.h"
+#include "ui/padeditor/Diag.h"
+
+namespace varnkit::ui {
+namespace {
+
+using testing::pcm16;
+
+std::string fileText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class UserJourneyTest : public testing::MainWindowTest {
+ protected:
+  // The window shown and active, a default kit whose pad i plays a level of its own, and
+  // the kits Rock and Jazz on disk.
+  Form1& open(const std::vector<std::string>* midiDevices = nullptr) {
+    std::ofstream(app.path() / "default.txt") << "vst samples,default,.,VarnKit,\r\n\r\n";
+    for (int i = 0; i < 9; ++i)
+      std::ofstream(app.path() / "default.txt", std::ios::app)
+          << i + 1 << ",0,0,\t" << 60 + i << ",P" << i << ",\tpad" << i
+          << ".wav,0,127,0,0,0,0,0,0,\r\n";
+    for (int i = 0; i < 9; ++i)
+      testing::writeFile(app.path() / ("pad" + std::to_string(i) + ".wav"),
+                         testing::makeWav(testing::constant(level(i), 2000), {}));
+    writeKit("Rock", "RockKick");
+    writeKit("Jazz", "JazzKick");
+    Form1& f = start(midiDevices);
+    f.show();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+    shown.clear();  // the start's own word on a missing MIDI module
+    return f;
+  }
+  static float level(int pad) { return 0.01f * float(pad + 1); }
+  // What sounds a moment after now.
+  float heard() { return SoundDevice()->render(200)[2 * 150]; }
+  void silence() {
+    for (int16_t i = 0; i < 9; ++i) StopPad(form->state(), i);
+    SoundDevice()->render(2000);
+  }
+
+  QWindow* window() { return form->windowHandle(); }
+  QPoint at(QWidget* w, QPoint inside = {-1, -1}) {
+    return w->mapTo(form.get(), inside.x() < 0 ? w->rect().center() : inside);
+  }
+  void click(QWidget* w, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(window(), button, {}, at(w));
+  }
+  void key(Qt::Key k, Qt::KeyboardModifiers mods = {}) { QTest::keyClick(window(), k, mods); }
+  void type(const std::string& text) {
+    for (char c : text) QTest::keyClick(window(), c);
+  }
+  // Edits the kit-name box as a user does: click into it, select everything, type.
+  void typeName(const std::string& name) {
+    click(form->Combo1->lineEdit());
+    key(Qt::Key_A, Qt::ControlModifier);
+    type(name);
+  }
+  // Opens the kit list with its arrow; the list is a window of its own.
+  QAbstractItemView* openList() {
+    DropDown* box = form->Combo1;
+    click(box, Qt::LeftButton);  // lands in the text field: no list
+    QTest::mouseClick(window(), Qt::LeftButton, {}, at(box, {box->width() - 5, box->height() / 2}));
+    QAbstractItemView* list = box->view();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    return list;
+  }
+  // meanwhile: what happens while the list is open.
+  void pick(const std::string& name, const std::function<void()>& meanwhile = {}) {
+    QAbstractItemView* list = openList();
+    if (meanwhile) meanwhile();
+    const int row = form->Combo1->findText(QString::fromStdString(name));
+    ASSERT_GE(row, 0) << name;
+    const QRect r = list->visualRect(list->model()->index(row, 0));
+    QTest::mouseClick(list->window()->windowHandle(), Qt::LeftButton, {},
+                      list->viewport()->mapTo(list->window(), r.center()));
+  }
+  std::string padName(int pad) { return form->state().kit().Instrument(int16_t(pad)).PAD(); }
+  int asked(const std::string& prompt) {
+    return int(std::count_if(shown.begin(), shown.end(),
+                             [&](const MessageBoxRequest& r) { return r.prompt == prompt; }));
+  }
+};
+
+TEST_F(UserJourneyTest, ThePadKeysPlayRightAfterStartAndAfterEditingTheName) {
+  Form1& f = open();
+  EXPECT_NE(QApplication::focusWidget(), f.Combo1);
+  EXPECT_FALSE(f.nameFocus);
+  key(Qt::Key_Q);
+  EXPECT_NEAR(heard(), pcm16(level(0)), 1e-6);
+  key(Qt::Key_W, Qt::ShiftModifier);
+  EXPECT_NEAR(heard(), pcm16(level(0)) + pcm16(level(1)), 1e-6);
+  EXPECT_EQ(f.Combo1->Text(), "default");
+  silence();
+
+  // In the box the same keys are text; a click on a pad ends the editing.
+  typeName("qwe");
+  EXPECT_TRUE(f.nameFocus);
+  EXPECT_EQ(f.Combo1->Text(), "qwe");
+  EXPECT_EQ(f.state().kit().Kitname, "qwe");
+  EXPECT_EQ(heard(), 0.0f);
+  EXPECT_EQ(f.PAD[0]->picture(), f.U->picture());
+  click(f.PAD[4]);
+  EXPECT_FALSE(f.nameFocus);
+  EXPECT_NEAR(heard(), pcm16(level(4)), 1e-6);
+  silence();
+  key(Qt::Key_O);
+  EXPECT_NEAR(heard(), pcm16(level(8)), 1e-6);
+  silence();
+
+  // A group light and the bar end the editing too, and Escape does, changing nothing else.
+  for (QWidget* away : {static_cast<QWidget*>(f.GP[2]), static_cast<QWidget*>(f.Picture1)}) {
+    typeName("x");
+    ASSERT_TRUE(f.nameFocus);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, at(away, {2, 2}));
+    EXPECT_FALSE(f.nameFocus);
+    key(Qt::Key_E);
+    EXPECT_NEAR(heard(), pcm16(level(2)), 1e-6);
+    silence();
+  }
+  typeName("Funk");
+  key(Qt::Key_Escape);
+  EXPECT_FALSE(f.nameFocus);
+  EXPECT_EQ(f.Combo1->Text(), "Funk");
+  EXPECT_EQ(f.state().kit().Kitname, "Funk");
+  key(Qt::Key_R);
+  EXPECT_NEAR(heard(), pcm16(level(3)), 1e-6);
+  EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(UserJourneyTest, AHeldKeyRetriggersAndItsPadStaysDownUntilTheRealRelease) {
+  Form1& f = open();
+  QTest::simulateEvent(window(), true, Qt::Key_T, {}, "t", false);
+  EXPECT_NEAR(heard(), pcm16(level(4)), 1e-6);
+  SoundDevice()->render(2000);  // the sample is over
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    EXPECT_EQ(heard(), 0.0f);
+    QTest::simulateEvent(window(), false, Qt::Key_T, {}, "t", true);
+    EXPECT_EQ(f.PAD[4]->picture(), f.P->picture()) << "no flicker between repeats";
+    QTest::simulateEvent(window(), true, Qt::Key_T, {}, "t", true);
+    EXPECT_NEAR(heard(), pcm16(level(4)), 1e-6) << "each repeat hits again";
+    SoundDevice()->render(2000);
+  }
+  QTest::simulateEvent(window(), false, Qt::Key_T, {}, "t", false);
+  EXPECT_EQ(f.PAD[4]->picture(), f.U->picture());
+}
+
+TEST_F(UserJourneyTest, TheBoxLoadsAKitOnlyWhenAnEntryIsPickedFromItsOpenList) {
+  Form1& f = open();
+  f.state().kitChanged = true;  // any stray load would ask "save changes?"
+
+  // The list opened and closed with Escape, then a pad edited: no question, no load.
+  openList();
+  QTest::keyClick(f.Combo1->view()->window()->windowHandle(), Qt::Key_Escape);
+  QTimer::singleShot(0, [&] { f.editor()->Command3->click(); });
+  click(f.PAD[1], Qt::RightButton);
+  EXPECT_EQ(asked("save changes?"), 0);
+  EXPECT_EQ(padName(0), "P0");
+
+  // An existing kit's name typed and entered renames; typing a prefix completes nothing.
+  typeName("Jazz");
+  key(Qt::Key_Return);
+  EXPECT_EQ(padName(0), "P0");
+  EXPECT_EQ(f.state().kit().Kitname, "Jazz");
+  typeName("Roc");
+  key(Qt::Key_Return);
+  EXPECT_EQ(f.Combo1->Text(), "Roc");
+  typeName("rock");  // another case of a listed name, then the focus goes to another window
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
+  f.activateWindow();
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&f));
+  key(Qt::Key_Down);  // neither the arrow keys nor the wheel step through the entries
+  QWheelEvent wheel(QPointF(5, 5), f.Combo1->mapToGlobal(QPointF(5, 5)), {}, {0, -120},
+                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(f.Combo1, &wheel);
+  EXPECT_EQ(f.Combo1->Text(), "rock");
+  EXPECT_EQ(f.state().kit().Kitname, "rock");
+  EXPECT_EQ(padName(0), "P0");
+  EXPECT_TRUE(shown.empty());
+
+  // A pick loads, after saving the changed kit under the name it has.
+  answer = vbYes;
+  pick("Jazz");
+  EXPECT_EQ(asked("save changes?"), 1);
+  EXPECT_EQ(padName(0), "JazzKick");
+  EXPECT_EQ(f.Combo1->Text(), "Jazz");
+  EXPECT_EQ(f.state().kit().Kitname, "Jazz");
+  EXPECT_NE(fileText(app.path() / "rock.txt").find("P8"), std::string::npos);
+}
+
+TEST_F(UserJourneyTest, AKitThatWouldLoseWorkIsNotLeftForAnother) {
+  Form1& f = open();
+  const std::string rock = fileText(app.path() / "Rock.txt");
+  typeName("Bad,Name");  // a name the save refuses
+  f.state().kitChanged = true;
+  answer = vbYes;
+  pick("Rock");
+  EXPECT_EQ(padName(0), "P0");
+  EXPECT_EQ(f.Combo1->Text(), "Bad,Name");
+  EXPECT_EQ(f.state().kit().Kitname, "Bad,Name");
+  EXPECT_TRUE(f.state().kitChanged);
+
+  // Yes, then No to replacing Rock: the same.
+  typeName("Rock");
+  shown.clear();
+  MessageBoxService::setAnswerer([&](const MessageBoxRequest& r) {
+    shown.push_back(r);
+    return r.prompt == "save changes?" ? vbYes : vbNo;
+  });
+  pick("Jazz");
+  EXPECT_EQ(padName(0), "P0");
+  EXPECT_EQ(f.state().kit().Kitname, "Rock");
+  EXPECT_TRUE(f.state().kitChanged);
+  EXPECT_EQ(fileText(app.path() / "Rock.txt"), rock);
+
+  // A kit that cannot be read leaves a nameless kit that no save writes anywhere.
+  answer = vbNo;
+  MessageBoxService::setAnswerer([&](const MessageBoxRequest& r) {
+    shown.push_back(r);
+    return (r.buttons & 7) == vbYesNo ? answer : vbOK;
+  });
+  shown.clear();
+  pick("Jazz", [&] { std::filesystem::remove(app.path() / "Jazz.txt"); });
+  ASSERT_EQ(shown.size(), 2u);  // save changes? No; then the failure
+  EXPECT_NE(shown[1].prompt.find((app.path() / "Jazz.txt").string()), std::string::npos);
+  EXPECT_EQ(f.Combo1->Text(), "");
+  EXPECT_EQ(f.state().kit().Kitname, "");
+  EXPECT_FALSE(f.kitLoading);
+  click(f.Command1);
+  EXPECT_EQ(fileText(app.path() / "Rock.txt"), rock);
+  EXPECT_FALSE(std::filesystem::exists(app.path() / ".txt"));
+}
+
+TEST_F(UserJourneyTest, AHeldBackCloseKeepsMidiAndTheMenuAsTheyWere) {
+  const std::vector<std::string> devices{"Pads"};
+  Form1& f = open(&devices);
+  f.m_Click(1);
+  const int closes = midiFake->closes;
+  typeName("Bad,Name");
+  f.state().kitChanged = true;
+  answer = vbYes;
+  EXPECT_FALSE(f.close());
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(midiFake->closes, closes);
+  EXPECT_TRUE(f.midi->Checked(1));
+  f.midiEvents().Message(144, 9, 60, 127);  // MIDI plays on
+  f.midiEvents().deliver();
+  EXPECT_NEAR(heard(), pcm16(level(0)), 1e-6);
+
+  answer = vbNo;
+  EXPECT_TRUE(f.Form_QueryUnload());
+  EXPECT_EQ(midiFake->closes, closes + 1);
+}
+
+TEST_F(UserJourneyTest, ARightClickOnTheLabelOpensNoMenuButOneOnTheBarDoes) {
+  Form1& f = open();
+  auto menuOpensOn = [&](QWidget* w) {
+    bool opened = false;
+    QTimer::singleShot(50, [&] {
+      if (QWidget* menu = QApplication::activePopupWidget()) {
+        opened = true;
+        menu->close();
+      }
+    });
+    QTest::mouseClick(window(), Qt::RightButton, {}, at(w, {2, 2}));
+    QTest::qWait(100);
+    return opened;
+  };
+  EXPECT_FALSE(menuOpensOn(f.Label1));
+  EXPECT_TRUE(menuOpensOn(f.Picture1));
+}
+
+}  // namespace
+}  // namespace varnkit::ui
