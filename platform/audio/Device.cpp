@@ -1,10 +1,12 @@
 #include "platform/audio/Device.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <stdexcept>
 
 #include "platform/audio/FrameClock.h"
+#include "platform/audio/JackOutput.h"
 #include "platform/audio/PlainPlayer.h"
 #include "platform/audio/RtAudioOutput.h"
 #include "platform/audio/SampleFile.h"
@@ -35,7 +37,7 @@ class OfflineOutput final : public OutputBackend {
   void stop() noexcept override {}
   bool offline() const override { return true; }
   std::shared_ptr<const FrameClock> clock() const override { return clock_; }
-  void rendered(uint32_t frames) {
+  void rendered(uint32_t frames) override {
     if (clock_) clock_->rendered += frames;
   }
 
@@ -46,8 +48,9 @@ class OfflineOutput final : public OutputBackend {
 
 }  // namespace
 
-Device::Device(std::unique_ptr<OutputBackend> backend)
+Device::Device(std::unique_ptr<OutputBackend> backend, BackendOpener opener)
     : backend_(std::move(backend)),
+      opener_(std::move(opener)),
       mixer_(std::make_shared<Mixer>(backend_->sampleRate())),
       coop_(std::make_shared<CooperativeLevel>()),
       plain_(std::make_unique<PlainPlayer>(*this)) {}
@@ -61,18 +64,83 @@ Device::~Device() {
 Result<std::unique_ptr<Device>> Device::openDefault(const std::string& clientName) {
   // Probing JACK must not start a server of its own on a machine that has none.
   setenv("JACK_NO_START_SERVER", "1", 0);
-  std::string reasons;
-  for (SoundApi api : {SoundApi::Jack, SoundApi::Pulse, SoundApi::Alsa}) {
-    auto out = RtAudioOutput::open(api, clientName);
-    if (!out.ok()) {
+  return open([clientName]() -> Result<std::unique_ptr<OutputBackend>> {
+    std::string reasons;
+    auto jack = JackOutput::open(clientName);
+    if (jack.ok()) return std::unique_ptr<OutputBackend>(std::move(jack).value());
+    reasons += "; JACK: " + jack.failure().text;
+    for (SoundApi api : {SoundApi::Pulse, SoundApi::Alsa}) {
+      auto out = RtAudioOutput::open(api, clientName);
+      if (out.ok()) return std::unique_ptr<OutputBackend>(std::move(out).value());
       reasons += "; " + apiName(api) + ": " + out.failure().text;
-      continue;
     }
-    std::unique_ptr<Device> device(new Device(std::move(out).value()));
-    if (succeeded(device->backend_->start(*device->mixer_))) return device;
-    reasons += "; " + apiName(api) + ": the stream did not start";
+    return Failure{DsResult::NoDriver, "No usable sound output device" + reasons};
+  });
+}
+
+Result<std::unique_ptr<Device>> Device::open(BackendOpener opener) {
+  auto backend = opener();
+  if (!backend.ok()) return backend.failure();
+  std::unique_ptr<Device> device(new Device(std::move(backend).value(), std::move(opener)));
+  if (!device->startStream())
+    return Failure{DsResult::NoDriver, "No usable sound output device; " + device->serviceName() +
+                                           ": the stream did not start"};
+  return device;
+}
+
+bool Device::startStream() {
+  return succeeded(backend_->start(*mixer_));
+}
+
+bool Device::lost() {
+  return !silent_ && backend_->lost();
+}
+
+void Device::goSilent() {
+  if (silent_) return;
+  backend_->stop();  // from here on nothing renders
+  mixer_->detach();
+  silent_ = true;
+}
+
+Result<bool> Device::reopen() {
+  if (!silent_) return true;
+  if (!opener_) return Failure{DsResult::NoDriver, "this device cannot be opened again"};
+  auto backend = opener_();
+  if (!backend.ok()) return backend.failure();
+  backend_ = std::move(backend).value();
+  if (backend_->sampleRate() != mixer_->sampleRate()) {
+    mixer_->setRate(backend_->sampleRate());
+    toRemake_ = mixer_->buffers();
+    return false;
   }
-  return Failure{DsResult::NoDriver, "No usable sound output device" + reasons};
+  if (!play()) return Failure{DsResult::NoDriver, serviceName() + ": the stream did not start"};
+  return true;
+}
+
+bool Device::remakeSome(std::chrono::milliseconds budget) {
+  if (!silent_) return true;
+  const auto until = std::chrono::steady_clock::now() + budget;
+  // Newest first; a buffer that went away meanwhile has left the mixer's list.
+  while (!toRemake_.empty()) {
+    SoundBuffer* buffer = toRemake_.back();
+    toRemake_.pop_back();
+    if (std::ranges::find(mixer_->buffers(), buffer) != mixer_->buffers().end()) buffer->remake();
+    if (std::chrono::steady_clock::now() >= until) break;
+  }
+  return toRemake_.empty() && play();
+}
+
+// Starts the reopened stream; false (and still silent) when it does not start.
+bool Device::play() {
+  mixer_->attach();
+  if (startStream()) {
+    silent_ = false;
+    return true;
+  }
+  backend_->stop();
+  mixer_->detach();
+  return false;
 }
 
 std::unique_ptr<Device> Device::openOffline(uint32_t sampleRate, uint32_t clockPeriod) {
@@ -105,7 +173,7 @@ Result<std::unique_ptr<SoundBuffer>> Device::CreateSoundBufferFromFile(const std
   if (!decoded.ok()) return decoded.failure();
   fileFormat = decoded.value().format;
   auto core = std::make_unique<BufferCore>(std::move(decoded.value().data));
-  return std::make_unique<SoundBuffer>(mixer_, std::move(core), fileFormat, desc.flags);
+  return std::make_unique<SoundBuffer>(mixer_, std::move(core), fileFormat, desc.flags, path);
 }
 
 void Device::timeCommandsFrom(uint32_t cycle) {
@@ -115,7 +183,7 @@ void Device::timeCommandsFrom(uint32_t cycle) {
 void Device::render(float* out, uint32_t frames) {
   if (!backend_->offline()) throw std::logic_error("render() is for offline devices");
   mixer_->render(out, frames);
-  static_cast<OfflineOutput&>(*backend_).rendered(frames);
+  backend_->rendered(frames);
   mixer_->collect();
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The sound device: one output stream, its mixer, its primary buffer and the buffers made on it.
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,8 +22,13 @@ class PlainPlayer;
 // All members: user-interface thread.
 class Device {
  public:
+  // Opens a stream, and opens one again the same way after a loss.
+  using BackendOpener = std::function<Result<std::unique_ptr<OutputBackend>>()>;
+
   // Opens the default output of the first sound service that works: JACK, PulseAudio, ALSA.
   static Result<std::unique_ptr<Device>> openDefault(const std::string& clientName = "VarnKit");
+  // A device on what opener opens, started.
+  static Result<std::unique_ptr<Device>> open(BackendOpener opener);
   // A device with no stream: the caller renders its output with render(), on its own thread.
   // With a clock period, it keeps a frame clock of the frames rendered, in cycles of that
   // many frames.
@@ -63,14 +70,35 @@ class Device {
   // Commands posted from now on take effect at once.
   void untimeCommands() { mixer_->clearDue(); }
 
+  // True once the stream is gone (see OutputBackend::lost); then goSilent(). A few times a
+  // second is often enough.
+  bool lost();
+  // Lets go of the lost stream. Until the device comes back every buffer keeps working
+  // without a sound and without anything piling up (Mixer::detach).
+  void goSilent();
+  bool silent() const { return silent_; }
+  // While silent: opens a stream the way the first one was opened. True: it plays again.
+  // False: it runs at another rate, and remakeSome() must first make the buffers again.
+  // A failure: still silent.
+  Result<bool> reopen();
+  // While buffers wait to be made again: makes some for about budget; true once all are
+  // made and the device plays again. False with remaking() false: the stream did not start.
+  bool remakeSome(std::chrono::milliseconds budget);
+  bool remaking() const { return silent_ && !toRemake_.empty(); }
+
   // Offline devices only: mixes the next frames into out (interleaved stereo).
   void render(float* out, uint32_t frames);
   std::vector<float> render(uint32_t frames);
 
  private:
-  explicit Device(std::unique_ptr<OutputBackend> backend);
+  explicit Device(std::unique_ptr<OutputBackend> backend, BackendOpener opener = nullptr);
+  bool startStream();
+  bool play();
 
   std::unique_ptr<OutputBackend> backend_;
+  BackendOpener opener_;
+  bool silent_ = false;
+  std::vector<SoundBuffer*> toRemake_;
   std::shared_ptr<Mixer> mixer_;
   std::shared_ptr<CooperativeLevel> coop_;
   std::shared_ptr<PrimaryBuffer> primary_;

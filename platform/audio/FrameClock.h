@@ -19,8 +19,4 @@ class FrameClock {
   virtual uint32_t period() const noexcept = 0;
 };
 
-// The clock of the JACK server the process reaches (JACK_DEFAULT_SERVER); null when no
-// server answers. Not on the audio thread.
-std::unique_ptr<FrameClock> openJackFrameClock(const std::string& clientName);
-
 }  // namespace varnkit::audio

@@ -46,6 +46,12 @@ Mixer::~Mixer() {
 }
 
 bool Mixer::post(const Command& c) noexcept {
+  if (detached_) {
+    apply(c);
+    silenceAll();
+    freeRetired();
+    return true;
+  }
   if (!timed_) return commands_.push(c);
   Command timed = c;
   timed.timed = true;
@@ -90,7 +96,32 @@ void Mixer::render(float* out, uint32_t frames, uint32_t blockStart) noexcept {
   for (BufferCore* c = active_; c != nullptr; c = c->next) ++count;
   for (const Tail& t : tails_) count += t.core != nullptr ? 1 : 0;
   activeCount_.store(count, std::memory_order_relaxed);
+  blocks_.fetch_add(1, std::memory_order_relaxed);
   rendered_ = blockStart + frames;
+}
+
+void Mixer::detach() noexcept {
+  detached_ = true;
+  while (auto c = commands_.pop()) apply(*c);
+  silenceAll();
+  freeRetired();
+  for (BufferCore* c : std::exchange(unposted_, {})) {
+    Command release;
+    release.op = Command::Op::Release;
+    release.core = c;
+    post(release);
+  }
+  activeCount_.store(0, std::memory_order_relaxed);
+}
+
+void Mixer::attach() noexcept {
+  detached_ = false;
+  timed_ = false;  // a due frame on the old stream's timeline means nothing on the new one
+}
+
+void Mixer::setRate(uint32_t sampleRate) noexcept {
+  rate_ = sampleRate;
+  fadeFrames_ = std::max<uint32_t>(1, uint32_t(std::lround(sampleRate * kFadeSeconds)));
 }
 
 // Applies the commands due by frame `done` of the block; returns where the next one is due,
@@ -274,14 +305,27 @@ void Mixer::flushRetired() noexcept {
 
 void Mixer::drainForShutdown() noexcept {
   while (auto c = commands_.pop()) apply(*c);
+  silenceAll();
+  freeRetired();
+}
+
+// Ends every sound and tail at once, as if each had played to its end.
+void Mixer::silenceAll() noexcept {
   for (Tail& t : tails_)
     if (t.core != nullptr) endTail(t);
   while (active_ != nullptr) {
     BufferCore& c = *active_;
     c.playing = false;
+    c.pos = 0;
+    c.endedSerial.store(c.serial, std::memory_order_release);
     unlink(c);
     retireIfIdle(c);
   }
+}
+
+// With no audio thread about, what it would hand back is freed here and now.
+void Mixer::freeRetired() noexcept {
+  while (auto core = retired_.pop()) delete *core;
   for (BufferCore* c = std::exchange(toRetire_, nullptr); c != nullptr;) {
     delete std::exchange(c, c->retireNext);
   }

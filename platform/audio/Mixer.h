@@ -16,6 +16,8 @@
 
 namespace varnkit::audio {
 
+class SoundBuffer;
+
 // One buffer's samples and its playback state. Made on the user-interface thread, then
 // referred to by the mixer until the mixer hands it back through the retire queue.
 struct BufferCore {
@@ -93,6 +95,24 @@ class Mixer {
 
   // Any thread: number of buffers playing, and of fading tails, as of the last render.
   uint32_t activeVoices() const noexcept { return activeCount_.load(std::memory_order_relaxed); }
+  // Any thread: blocks rendered so far; a stream that stopped calling stops the count.
+  uint64_t blocksRendered() const noexcept { return blocks_.load(std::memory_order_relaxed); }
+
+  // User-interface thread, once no audio thread renders any more (the stream was lost): what
+  // is queued takes effect, everything falls silent at once, and until attach() every command
+  // takes effect as it is posted, with nothing left sounding, so nothing piles up.
+  void detach() noexcept;
+  // User-interface thread, before an audio thread renders again: commands queue as ever.
+  void attach() noexcept;
+  bool detached() const noexcept { return detached_; }
+  // User-interface thread, while detached: the rate of the stream to come.
+  void setRate(uint32_t sampleRate) noexcept;
+
+  // User-interface thread: the buffers alive on this mixer, so that they can be made again
+  // for a stream of another rate.
+  void enlist(SoundBuffer* buffer) { buffers_.push_back(buffer); }
+  void delist(SoundBuffer* buffer) { std::erase(buffers_, buffer); }
+  const std::vector<SoundBuffer*>& buffers() const { return buffers_; }
 
  private:
   struct Tail {
@@ -119,9 +139,11 @@ class Mixer {
   void retireIfIdle(BufferCore& c) noexcept;
   void flushRetired() noexcept;
   void drainForShutdown() noexcept;
+  void silenceAll() noexcept;
+  void freeRetired() noexcept;
 
-  const uint32_t rate_;
-  const uint32_t fadeFrames_;
+  uint32_t rate_;  // changes only while detached
+  uint32_t fadeFrames_;
   SpscQueue<Command, kCommandCapacity> commands_;
   SpscQueue<BufferCore*, kRetireCapacity> retired_;
   std::vector<Tail> tails_;         // sized once; the audio thread never resizes it
@@ -129,9 +151,12 @@ class Mixer {
   BufferCore* toRetire_ = nullptr;  // audio thread: handed back when the retire queue had no room
   std::vector<BufferCore*> unposted_;  // UI thread: released while the command queue was full
   std::atomic<uint32_t> activeCount_{0};
-  uint32_t rendered_ = 0;  // audio thread: the timeline of render without a block start
-  uint32_t due_ = 0;       // UI thread
-  bool timed_ = false;     // UI thread
+  std::atomic<uint64_t> blocks_{0};
+  bool detached_ = false;              // UI thread
+  std::vector<SoundBuffer*> buffers_;  // UI thread
+  uint32_t rendered_ = 0;              // audio thread: the timeline of render without a block start
+  uint32_t due_ = 0;                   // UI thread
+  bool timed_ = false;                 // UI thread
 };
 
 }  // namespace varnkit::audio

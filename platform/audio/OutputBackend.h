@@ -25,8 +25,13 @@ class OutputBackend {
   virtual void stop() noexcept = 0;
   // True when the caller renders (offline): nothing calls the mixer on its own.
   virtual bool offline() const { return false; }
+  // Offline: the caller has rendered frames more.
+  virtual void rendered(uint32_t /*frames*/) {}
   // The stream's frame clock, or null when the service offers none to go by.
   virtual std::shared_ptr<const FrameClock> clock() const { return nullptr; }
+  // True once the stream is gone for good: its server went away, its device failed, or it
+  // stopped calling. User-interface thread, a few times a second.
+  virtual bool lost() noexcept { return false; }
 };
 
 }  // namespace varnkit::audio

@@ -33,8 +33,8 @@ int renderCallback(void* out, void* /*in*/, unsigned frames, double /*time*/,
   return static_cast<RtAudioOutput*>(self)->process(static_cast<float*>(out), frames);
 }
 
-// Stream errors after start (a JACK server going away) must not throw on RtAudio's thread;
-// the stream just falls silent.
+// Stream errors after start must not throw on RtAudio's thread; the stream falls silent and
+// lost() notices.
 void ignoreStreamError(RtAudioError::Type, const std::string&) {}
 
 uint32_t chooseRate(const RtAudio::DeviceInfo& info) {
@@ -93,7 +93,6 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
     self->audio_->openStream(&params, nullptr, RTAUDIO_FLOAT32, self->rate_, &frames,
                              &renderCallback, self.get(), &options, &ignoreStreamError);
     self->rate_ = self->audio_->getStreamSampleRate();
-    if (api == SoundApi::Jack) self->clock_ = openJackFrameClock(clientName);
     return self;
   } catch (const std::exception& e) {
     return Failure{DsResult::NoDriver, e.what()};
@@ -102,6 +101,7 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
 
 DsResult RtAudioOutput::start(Mixer& mixer) {
   mixer_ = &mixer;
+  seenAt_ = std::chrono::steady_clock::now();
   try {
     audio_->startStream();
     return DsResult::Ok;
@@ -120,11 +120,19 @@ void RtAudioOutput::stop() noexcept {
 }
 
 int RtAudioOutput::process(float* out, unsigned frames) noexcept {
-  if (clock_)
-    mixer_->render(out, frames, clock_->cycleStart());
-  else
-    mixer_->render(out, frames);
+  mixer_->render(out, frames);
   return 0;
+}
+
+bool RtAudioOutput::lost() noexcept {
+  if (mixer_ == nullptr) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (const uint64_t blocks = mixer_->blocksRendered(); blocks != seenBlocks_) {
+    seenBlocks_ = blocks;
+    seenAt_ = now;
+  }
+  // Neither service tells of a device that went away: its stream just stops calling.
+  return !audio_->isStreamRunning() || now - seenAt_ > kStallLimit;
 }
 
 }  // namespace varnkit::audio

@@ -1,11 +1,10 @@
 #pragma once
-// The output stream over RtAudio: JACK, PulseAudio or ALSA.
+// The output stream over RtAudio: PulseAudio or ALSA (JACK has a client of its own).
 
-#include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
-#include "platform/audio/FrameClock.h"
 #include "platform/audio/OutputBackend.h"
 
 class RtAudio;
@@ -18,6 +17,7 @@ class RtAudioOutput final : public OutputBackend {
  public:
   static constexpr uint32_t kPreferredRate = 44100;
   static constexpr unsigned kBlockFrames = 256;
+  static constexpr std::chrono::milliseconds kStallLimit{750};
 
   // Opens the service's default output device, stereo float, at 44100 Hz when the device
   // offers it and at the device's own rate otherwise. Catches every RtAudio error.
@@ -28,7 +28,8 @@ class RtAudioOutput final : public OutputBackend {
   std::string name() const override;
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
-  std::shared_ptr<const FrameClock> clock() const override { return clock_; }
+  // The stream stopped running, or rendered nothing for kStallLimit.
+  bool lost() noexcept override;
 
   // Audio thread: fills one block.
   int process(float* out, unsigned frames) noexcept;
@@ -39,8 +40,10 @@ class RtAudioOutput final : public OutputBackend {
   std::unique_ptr<RtAudio> audio_;
   SoundApi api_;
   uint32_t rate_;
-  Mixer* mixer_ = nullptr;                   // set before the stream starts
-  std::shared_ptr<const FrameClock> clock_;  // JACK only
+  Mixer* mixer_ = nullptr;  // set before the stream starts
+  // User-interface thread: what lost() last saw of the stream's progress.
+  uint64_t seenBlocks_ = 0;
+  std::chrono::steady_clock::time_point seenAt_{};
 };
 
 // The service's name as shown to people.

@@ -281,4 +281,13 @@ Result<DecodedFile> decodeWaveFile(const std::string& path, uint32_t deviceRate)
   }
 }
 
+Result<SampleData> resampleData(const SampleData& data, uint32_t fromRate, uint32_t toRate) {
+  try {
+    if (fromRate == toRate) return SampleData(data);
+    return resample(data, fromRate, toRate, "the sound in memory");
+  } catch (const std::bad_alloc&) {
+    return Failure{DsResult::OutOfMemory, "the sound in memory does not fit in memory again"};
+  }
+}
+
 }  // namespace varnkit::audio

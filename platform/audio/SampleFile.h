@@ -18,4 +18,7 @@ struct DecodedFile {
 // Any thread but the audio thread. Fails cleanly for missing, damaged or hostile files.
 Result<DecodedFile> decodeWaveFile(const std::string& path, uint32_t deviceRate);
 
+// The same sound at another rate. Any thread but the audio thread.
+Result<SampleData> resampleData(const SampleData& data, uint32_t fromRate, uint32_t toRate);
+
 }  // namespace varnkit::audio

@@ -1,6 +1,9 @@
 #include "platform/audio/SoundBuffer.h"
 
 #include <cmath>
+#include <optional>
+
+#include "platform/audio/SampleFile.h"
 
 namespace varnkit::audio {
 
@@ -9,12 +12,40 @@ float gainOfLevel(int32_t level) noexcept {
 }
 
 SoundBuffer::SoundBuffer(std::shared_ptr<Mixer> mixer, std::unique_ptr<BufferCore> core,
-                         const WaveFormat& fileFormat, uint32_t flags)
-    : mixer_(std::move(mixer)), core_(core.release()), format_(fileFormat), flags_(flags) {}
+                         const WaveFormat& fileFormat, uint32_t flags, std::string source)
+    : mixer_(std::move(mixer)),
+      core_(core.release()),
+      format_(fileFormat),
+      flags_(flags),
+      source_(std::move(source)),
+      rate_(mixer_->sampleRate()) {
+  mixer_->enlist(this);
+}
 
 SoundBuffer::~SoundBuffer() {
+  mixer_->delist(this);
   mixer_->release(core_);
   mixer_->collect();
+}
+
+void SoundBuffer::remake() {
+  const uint32_t rate = mixer_->sampleRate();
+  if (!mixer_->detached() || rate == rate_) return;
+  std::optional<SampleData> data;
+  if (!source_.empty()) {
+    auto decoded = decodeWaveFile(source_, rate);
+    if (decoded.ok()) data = std::move(decoded.value().data);
+  }
+  if (!data) {
+    auto resampled = resampleData(core_->data, rate_, rate);
+    if (!resampled.ok()) return;  // it keeps its old samples: a wrong pitch beats silence
+    data = std::move(resampled).value();
+  }
+  mixer_->release(core_);
+  core_ = new BufferCore(std::move(*data));
+  core_->gain = core_->target = gainOfLevel(level_);
+  rate_ = rate;
+  playing_ = false;
 }
 
 DsResult SoundBuffer::post(const Command& c) {

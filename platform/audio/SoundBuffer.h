@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/audio/Mixer.h"
 #include "platform/audio/Result.h"
@@ -34,8 +35,9 @@ float gainOfLevel(int32_t level) noexcept;
 // All members: user-interface thread.
 class SoundBuffer {
  public:
+  // source: the file the samples came from ("" for none), to make them again from.
   SoundBuffer(std::shared_ptr<Mixer> mixer, std::unique_ptr<BufferCore> core,
-              const WaveFormat& fileFormat, uint32_t flags);
+              const WaveFormat& fileFormat, uint32_t flags, std::string source = "");
   ~SoundBuffer();
   SoundBuffer(const SoundBuffer&) = delete;
   SoundBuffer& operator=(const SoundBuffer&) = delete;
@@ -61,6 +63,13 @@ class SoundBuffer {
   uint64_t frames() const { return core_->data.frames; }
   uint32_t channels() const { return core_->data.channels; }
 
+  // The rate the samples are held at: the mixer's when the buffer was made or last remade.
+  uint32_t sampleRate() const { return rate_; }
+  // Makes the samples again at the mixer's present rate, from the source file when it still
+  // reads and from the samples in memory otherwise; stopped, with its level kept. Only while
+  // the mixer is detached.
+  void remake();
+
  private:
   DsResult post(const Command& c);
 
@@ -68,6 +77,8 @@ class SoundBuffer {
   BufferCore* core_;  // handed to the mixer on destruction
   WaveFormat format_;
   uint32_t flags_;
+  std::string source_;
+  uint32_t rate_;
   int32_t level_ = 0;
   uint32_t serial_ = 0;
   bool playing_ = false;

@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QShowEvent>
+#include <QTimer>
 
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
@@ -47,7 +48,11 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
       [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2, std::optional<uint32_t> cycle) {
         // A hit sounds a fixed time after it came, however long the way here took.
         audio::TimedCommands timing(state_->soundDevice(), cycle);
-        guarded([&] { Midi_in1_Message(msg, channel, d1, d2); });
+        try {
+          Midi_in1_Message(msg, channel, d1, d2);
+        } catch (const Error& e) {
+          reportMidiFailure(e.text());
+        }
       },
       this);
   connectHandlers();
@@ -90,8 +95,20 @@ void Form1::guarded(const std::function<void()>& handler) {
   }
 }
 
+// A drummer's burst of hits that all fail deserves one box, not one per hit: failures while
+// the box is up, or soon after it closed, are not shown again.
+void Form1::reportMidiFailure(const std::string& text) {
+  const auto now = std::chrono::steady_clock::now();
+  if (midiReporting_ || now - midiReported_ < kMidiReportQuiet) return;
+  midiReporting_ = true;
+  boxes_.MsgBox(text, vbOKOnly | vbExclamation, "");
+  midiReporting_ = false;
+  midiReported_ = std::chrono::steady_clock::now();
+}
+
 Form1::~Form1() {
   qApp->removeEventFilter(this);
+  if (soundTimer_ != nullptr) soundTimer_->stop();
   // The focus leaves the box while the window's parts are taken down; no handler may run.
   Combo1->disconnect(this);
   state_.reset();  // the pads' sounds go before the window that shows them
@@ -190,6 +207,7 @@ void Form1::Form_Load() {
   InitSound(uint32_t(reinterpret_cast<uintptr_t>(this)));
   state_->setSoundDevice(SoundDevice());
   midiEvents_->setClock(SoundDevice()->frameClock());
+  watchSound();
   loadSkin();
   Command1->setPicture(UC->picture());
   for (std::size_t i = 0; i < 9; ++i) {

@@ -4,11 +4,13 @@
 
 #include <QWidget>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 
 #include "kit/KitState.h"
 #include "kit/WindowLink.h"
+#include "sound/DeviceWatch.h"
 #include "ui/main/MidiEventQueue.h"
 #include "ui/main/MidiInput.h"
 #include "ui/toolkit/DropDown.h"
@@ -17,13 +19,18 @@
 #include "ui/toolkit/PopupMenu.h"
 
 class QLabel;
+class QTimer;
 
 namespace varnkit::ui {
 
 class Diag;
 
 // All members: user-interface thread.
-class Form1 : public QWidget, public PadView, public CaptionView, public KitNameBox {
+class Form1 : public QWidget,
+              public PadView,
+              public CaptionView,
+              public KitNameBox,
+              public SoundWatchView {
   Q_OBJECT
 
  public:
@@ -40,6 +47,9 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void ShowGroupImage(int pad, int group) override;
   void SetCaption(const std::string& caption) override;
   std::string KitNameText() const override;
+  // The sound device went away, or came back.
+  void soundLost(const std::string& service) override;
+  void soundBack(const std::string& service) override;
 
   // The device menu: item Index chosen (also by start-up with the remembered index).
   void m_Click(int16_t Index);
@@ -69,6 +79,8 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   MessageBoxService& boxes() { return boxes_; }
   MidiInput* midiInput() { return midi_.get(); }
   MidiEventQueue& midiEvents() { return *midiEvents_; }
+  // Keeps the sound through a lost device; null before Form_Load.
+  DeviceWatch* soundWatch() { return soundWatch_.get(); }
   // The pad editor, null until a pad was first edited.
   Diag* editor() { return diag_.get(); }
 
@@ -103,10 +115,12 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   void buildDeviceMenu();
   void rememberedDevice();
   void loadDefaultKit();
+  void watchSound();
   PictureBox* holder(int index, const QPixmap& builtIn);
   void connectHandlers();
   // Runs a handler, reporting a failure in a message box instead of ending the program.
   void guarded(const std::function<void()>& handler);
+  void reportMidiFailure(const std::string& text);
   // Gives the keyboard to the pad surface, ending any editing of the kit-name box.
   void focusPadSurface();
   void editPad(int16_t pad);
@@ -123,6 +137,12 @@ class Form1 : public QWidget, public PadView, public CaptionView, public KitName
   MessageBoxService boxes_;
   PictureRef background_;
   std::unique_ptr<KitState> state_;
+  std::unique_ptr<DeviceWatch> soundWatch_;
+  QTimer* soundTimer_ = nullptr;
+  std::string captionBeforeLoss_;
+  static constexpr std::chrono::seconds kMidiReportQuiet{2};
+  bool midiReporting_ = false;
+  std::chrono::steady_clock::time_point midiReported_{};
 };
 
 }  // namespace varnkit::ui

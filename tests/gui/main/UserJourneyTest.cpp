@@ -14,6 +14,7 @@
 #include "sound/PadTrigger.h"
 #include "tests/gui/main/MainWindowFixture.h"
 #include "tests/support/AudioFixture.h"
+#include "tests/support/FakeStream.h"
 #include "ui/padeditor/Diag.h"
 
 namespace varnkit::ui {
@@ -287,6 +288,33 @@ TEST_F(UserJourneyTest, ARightClickOnTheLabelOpensNoMenuButOneOnTheBarDoes) {
   };
   EXPECT_FALSE(menuOpensOn(f.Label1));
   EXPECT_TRUE(menuOpensOn(f.Picture1));
+}
+
+TEST_F(UserJourneyTest, TheSoundDeviceGoesAndComesBackWithOneWordAndNoRestart) {
+  auto service = std::make_shared<testing::FakeService>();
+  SetDirectX7(std::make_unique<audio::DirectX7>(
+      [service](const std::string&) -> audio::Result<std::unique_ptr<audio::Device>> {
+        return testing::openFake(service);
+      }));
+  Form1& f = open();
+  service->lost = true;
+  service->available = false;
+  QTRY_COMPARE(f.windowTitle(), QString("VarnKit - no sound device"));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].prompt.find("comes back by itself"), std::string::npos);
+  for (int i = 0; i < 200; ++i) key(Qt::Key_Q);
+  click(f.PAD[3]);
+  f.midiEvents().Message(144, 0, 61, 127);
+  f.midiEvents().deliver();
+  QTest::qWait(2 * int(audio::Device::kTimedCycles) * 250);
+  EXPECT_EQ(shown.size(), 1u) << "nothing more while it stays lost";
+
+  service->available = true;
+  service->rate = 48000;
+  QTRY_COMPARE_WITH_TIMEOUT(f.windowTitle(), QString("VarnKit"), 5000);
+  key(Qt::Key_E);
+  EXPECT_NEAR(SoundDevice()->render(2000)[2 * 1000], pcm16(level(2)), 1e-3);
+  EXPECT_EQ(shown.size(), 1u);
 }
 
 }  // namespace

@@ -3,9 +3,6 @@
 // output port.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,64 +14,15 @@
 #include <set>
 #include <thread>
 
+#include "tests/support/Child.h"
 #include "tests/support/JackRig.h"
 #include "tests/support/WavWriter.h"
-
-extern char** environ;
 
 namespace varnkit::testing {
 namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-// A child process, ended with the object.
-class Child {
- public:
-  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-        int outFd = -1) {
-    std::vector<std::string> vars;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string var = *e;
-      if (!env.contains(var.substr(0, var.find('=')))) vars.push_back(var);
-    }
-    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    for (const auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~Child() {
-    if (running()) kill(pid_, SIGTERM);
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
-  }
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-
-  bool running() {
-    if (pid_ <= 0 || exited_) return false;
-    int status = 0;
-    exited_ = waitpid(pid_, &status, WNOHANG) == pid_;
-    return !exited_;
-  }
-  // Waits for the end; the exit status, -1 when it did not end normally.
-  int wait() {
-    int status = 0;
-    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
-    exited_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-};
 
 // Pad i plays 2^(i-10): whatever mix of pads sounds, a frame's value tells which.
 float level(int pad) {

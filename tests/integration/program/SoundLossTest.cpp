@@ -1,0 +1,128 @@
+// The program's real sound path on a JACK server that dies and comes back, at the same rate
+// and at another: VarnKit notices, says so once, plays on silently, and sounds again at the
+// right level and pitch without a restart.
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+#include "kit/Drumkit.h"
+#include "sound/SoundOutput.h"
+#include "tests/support/Child.h"
+#include "tests/support/JackRig.h"
+#include "tests/support/WavWriter.h"
+#include "ui/main/Form1.h"
+
+namespace varnkit::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr double kTone = 441.0;
+
+bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::this_thread::sleep_for(1ms);
+  }
+  return true;
+}
+
+class SoundLossOnJack : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("JACK_DEFAULT_SERVER", server.c_str(), 1);
+    MessageBoxService::setAnswerer([this](const MessageBoxRequest& r) {
+      shown.push_back(r.prompt);
+      return vbOK;
+    });
+    testing::writeFile(app.path() / "tone.wav",
+                       testing::makeWav(testing::sine(kTone, 0.5, 44100, 44100), {}));
+  }
+  void TearDown() override {
+    form.reset();
+    CloseSound();
+    MessageBoxService::setAnswerer(nullptr);
+  }
+  void startProgram() {
+    form = std::make_unique<Form1>(app.path().string(), nullptr);
+    form->Form_Load();
+    shown.clear();  // the start's word on the MIDI module this test does not register
+    ASSERT_NE(form->state().kit().Instrument(0).add(0, 0, 0, "tone.wav", app.path().string()),
+              nullptr);
+  }
+  // Hits pad 0 with the mouse and records it on a new listener; the frequency and the peak
+  // level heard.
+  std::pair<double, float> hitAndListen() {
+    testing::JackRig rig("listener");
+    EXPECT_TRUE(rig.ok());
+    EXPECT_TRUE(rig.listenTo("VarnKit:"));
+    rig.recordFor(rig.period() * 2);
+    const std::size_t from = rig.recorded();
+    form->PAD_MouseDown(0, vbLeftButton, 0, 0, 0);
+    form->PAD_MouseUp(0, vbLeftButton, 0, 0, 0);
+    pumpUntil([&] { return rig.recorded() > from + rig.rate() / 2; }, 10s);
+    const auto sound = rig.recording();
+    std::size_t first = from, rising = 0, last = 0;
+    float peak = 0;
+    while (first < sound.size() && sound[first] == 0.0f) ++first;
+    for (std::size_t i = first + 1; i < sound.size() && i < first + rig.rate() / 4; ++i) {
+      peak = std::max(peak, std::fabs(sound[i]));
+      if (sound[i - 1] < 0 && sound[i] >= 0) ++rising, last = i;
+    }
+    if (rising < 2) return {0.0, peak};
+    const std::size_t firstRise = [&] {
+      std::size_t i = first + 1;
+      while (!(sound[i - 1] < 0 && sound[i] >= 0)) ++i;
+      return i;
+    }();
+    return {double(rising - 1) * rig.rate() / double(last - firstRise), peak};
+  }
+  bool captionIs(const char* caption) { return form->windowTitle() == caption; }
+
+  std::string server = "varnkit-loss-" + std::to_string(getpid());
+  testing::TempDir app;
+  std::unique_ptr<Form1> form;
+  std::vector<std::string> shown;
+};
+
+TEST_F(SoundLossOnJack, ADeadServerIsToldOnceAndTheSoundComesBackOnTheNextAtAnyRate) {
+  auto jack = std::make_unique<testing::JackServer>(server, 44100);
+  ASSERT_TRUE(jack->ok());
+  startProgram();
+  auto [pitch, level] = hitAndListen();
+  EXPECT_NEAR(pitch, kTone, 1.0);
+  EXPECT_NEAR(level, 0.5f, 0.01f);
+
+  for (uint32_t rate : {44100u, 48000u}) {
+    jack->crash();
+    const auto lost = std::chrono::steady_clock::now();
+    ASSERT_TRUE(pumpUntil([&] { return captionIs("VarnKit - no sound device"); }, 5s));
+    EXPECT_LT(std::chrono::steady_clock::now() - lost, 1500ms);
+    ASSERT_EQ(shown.size(), 1u);
+    for (int i = 0; i < 3000; ++i) {
+      form->PAD_MouseDown(i % 9, vbLeftButton, 0, 0, 0);
+      form->PAD_MouseUp(i % 9, vbLeftButton, 0, 0, 0);
+    }
+    pumpUntil([] { return false; }, 2s);  // tries to reopen meanwhile find nothing
+    EXPECT_EQ(shown.size(), 1u) << "no word more while it stays lost";
+
+    jack = std::make_unique<testing::JackServer>(server, rate);
+    ASSERT_TRUE(jack->ok());
+    ASSERT_TRUE(pumpUntil([&] { return captionIs("VarnKit"); }, 10s)) << rate;
+    std::tie(pitch, level) = hitAndListen();
+    EXPECT_NEAR(pitch, kTone, 1.0) << rate;
+    EXPECT_NEAR(level, 0.5f, 0.01f) << rate;
+    EXPECT_EQ(SoundDevice()->sampleRate(), rate);
+    shown.clear();
+  }
+}
+
+}  // namespace
+}  // namespace varnkit::ui

@@ -1,0 +1,91 @@
+#pragma once
+// Programs the tests start: an X server, the built program, xdotool, a JACK server.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace varnkit::testing {
+
+// A child process, ended with the object.
+class Child {
+ public:
+  Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+        int outFd = -1) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string var = *e;
+      if (!env.contains(var.substr(0, var.find('=')))) vars.push_back(var);
+    }
+    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
+    std::vector<char*> args, envp;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
+    args.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Child() { end(SIGTERM); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+
+  bool running() {
+    if (pid_ <= 0 || exited_) return false;
+    int status = 0;
+    exited_ = waitpid(pid_, &status, WNOHANG) == pid_;
+    return !exited_;
+  }
+  // Sends signal and waits for the end.
+  void end(int signal) {
+    if (running()) kill(pid_, signal);
+    if (pid_ > 0 && !exited_) waitpid(pid_, nullptr, 0);
+    exited_ = true;
+  }
+  // Waits for the end; the exit status, -1 when it did not end normally.
+  int wait() {
+    int status = 0;
+    if (pid_ <= 0 || waitpid(pid_, &status, 0) != pid_) return -1;
+    exited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  bool exited_ = false;
+};
+
+// A private JACK server on the dummy back-end, for tests that stop and start servers.
+class JackServer {
+ public:
+  JackServer(const std::string& name, uint32_t rate, uint32_t period = 256)
+      : server_({"jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", std::to_string(rate),
+                 "-p", std::to_string(period)},
+                {}) {
+    ok_ = Child({"jack_wait", "-w", "-s", name, "-t", "20"}, {}, devNull()).wait() == 0;
+  }
+  bool ok() const { return ok_; }
+  // Gone at once, as a crashed or killed server is.
+  void crash() { server_.end(SIGKILL); }
+
+ private:
+  static int devNull() {
+    static const int fd = ::open("/dev/null", O_WRONLY);
+    return fd;
+  }
+  Child server_;
+  bool ok_ = false;
+};
+
+}  // namespace varnkit::testing

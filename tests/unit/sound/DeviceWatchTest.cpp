@@ -1,0 +1,110 @@
+// The watch over the program's sound device, with a stream the test loses and brings back,
+// and the kit played, loaded and saved on either side of a loss.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "kit/Drumkit.h"
+#include "platform/audio/PlainPlayer.h"
+#include "sound/DeviceWatch.h"
+#include "sound/PadTrigger.h"
+#include "tests/support/FakeStream.h"
+#include "tests/support/KitFixture.h"
+
+namespace varnkit {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::pcm16;
+
+struct RecordingWatchView : SoundWatchView {
+  void soundLost(const std::string& service) override { lost.push_back(service); }
+  void soundBack(const std::string& service) override { back.push_back(service); }
+  std::vector<std::string> lost, back;
+};
+
+class DeviceWatchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    f.audio.device = testing::openFake(service);
+    f.state.setSoundDevice(f.audio.device.get());
+    audio::PlainPlayer::useDevice(f.audio.device.get());
+    f.kit().Kitname = f.dialogs.nameBox = "Rock";
+    for (int16_t pad = 0; pad < 3; ++pad)
+      f.kit().Instrument(pad).add(0, 0, 0, f.sample(name(pad), level(pad), 1000), f.folder());
+    watch = std::make_unique<DeviceWatch>(*f.state.soundDevice(), view);
+  }
+  static std::string name(int pad) { return "pad" + std::to_string(pad) + ".wav"; }
+  static float level(int pad) { return 0.1f * float(pad + 1); }
+  // Ticks the watch as its timer would, from t on, for a while.
+  void run(std::chrono::milliseconds span) {
+    for (const auto end = t + span; t < end;) t += std::max(watch->tick(t), 1ms);
+  }
+  // How long the pad sounds after a hit, in frames, and at which level.
+  std::pair<uint32_t, float> hit(int16_t pad) {
+    PlayPad(f.state, pad, 127);
+    const auto out = f.audio.left(4000);
+    uint32_t frames = 0;
+    for (float s : out) frames += s != 0.0f;
+    return {frames, out[500]};  // away from the edges, where a resampled step ripples
+  }
+
+  testing::KitFixture f;
+  std::shared_ptr<testing::FakeService> service = std::make_shared<testing::FakeService>();
+  RecordingWatchView view;
+  std::unique_ptr<DeviceWatch> watch;
+  DeviceWatch::Clock::time_point t{};
+};
+
+TEST_F(DeviceWatchTest, ALossIsToldOnceAndTheKitPlaysOnAtTheNewRateWhenADeviceIsBack) {
+  run(1s);
+  EXPECT_TRUE(view.lost.empty());
+  service->lost = true;
+  service->available = false;
+  run(DeviceWatch::kLook);
+  ASSERT_EQ(view.lost, std::vector<std::string>{"Fake"});
+  EXPECT_EQ(watch->phase(), DeviceWatch::Phase::Lost);
+
+  // While lost, hits, a save and a load all work on the kit in memory, and raise nothing.
+  for (int i = 0; i < 5000; ++i) PlayPad(f.state, int16_t(i % 3), 127);
+  f.kit().SaveKit();
+  EXPECT_TRUE(std::filesystem::exists(f.app.path() / "Rock" / "pad2.wav"));
+  ASSERT_TRUE(f.kit().LoadKit((f.app.path() / "Rock.txt").string()));
+  EXPECT_EQ(f.kit().Instrument(2).Count(), 1);
+  run(10s);
+  EXPECT_EQ(view.lost.size(), 1u) << "one word while it stays lost";
+  EXPECT_LE(service->opened, 1 + 10 / 1 + 1) << "it tries again every second or two, no faster";
+  EXPECT_TRUE(view.back.empty());
+
+  service->available = true;
+  service->rate = 48000;
+  run(DeviceWatch::kRetry + DeviceWatch::kLook);
+  ASSERT_EQ(view.back, std::vector<std::string>{"Fake"});
+  EXPECT_EQ(watch->phase(), DeviceWatch::Phase::Playing);
+  const auto [frames, heard] = hit(2);
+  EXPECT_NEAR(frames, 1000 * 48000 / 44100, 2);  // the same length of time: the same pitch
+  EXPECT_NEAR(heard, pcm16(level(2)), 1e-3);
+}
+
+TEST_F(DeviceWatchTest, ALossDuringALoadOrASaveLeavesAKitThatPlaysWhenTheDeviceIsBack) {
+  f.kit().SaveKit();
+  for (bool duringLoad : {true, false}) {
+    // Gone before the watch looks: the load's buffers are made and released meanwhile.
+    service->lost = true;
+    if (duringLoad) {
+      ASSERT_TRUE(f.kit().LoadKit((f.app.path() / "Rock.txt").string()));
+    } else {
+      f.kit().Instrument(1).PAD("Changed");
+      f.kit().SaveKit();
+    }
+    run(DeviceWatch::kRetry * 2);
+    EXPECT_EQ(watch->phase(), DeviceWatch::Phase::Playing) << duringLoad;
+    EXPECT_NEAR(hit(1).second, pcm16(level(1)), 1e-3) << duringLoad;
+  }
+  EXPECT_EQ(view.lost.size(), 2u);
+  EXPECT_EQ(view.back.size(), 2u);
+}
+
+}  // namespace
+}  // namespace varnkit
