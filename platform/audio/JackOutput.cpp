@@ -97,11 +97,14 @@ void JackOutput::joinPlaybackPorts() {
 
 void JackOutput::stop() noexcept {
   if (client_ == nullptr) return;
-  // A server that is gone takes no deactivation; closing releases what is left.
-  if (active_ && !lost()) jack_deactivate(client_);
-  active_ = false;
   clock_->retire();
-  jack_client_close(client_);
+  // A client of a server that has gone is left to the JACK library, which frees it when the
+  // process next opens a client; closing it after that would touch freed memory.
+  if (!serverGone_.load(std::memory_order_acquire)) {
+    if (active_) jack_deactivate(client_);
+    jack_client_close(client_);
+  }
+  active_ = false;
   client_ = nullptr;
 }
 
@@ -127,7 +130,9 @@ void JackOutput::render(jack_nframes_t frames) noexcept {
 }
 
 void JackOutput::shutdown(jack_status_t, const char*, void* self) noexcept {
-  static_cast<JackOutput*>(self)->lost_.store(true, std::memory_order_release);
+  auto* out = static_cast<JackOutput*>(self);
+  out->serverGone_.store(true, std::memory_order_release);
+  out->lost_.store(true, std::memory_order_release);
 }
 
 int JackOutput::rateChanged(jack_nframes_t rate, void* self) noexcept {

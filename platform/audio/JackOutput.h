@@ -48,6 +48,7 @@ class JackOutput final : public OutputBackend {
   std::vector<float> block_;  // interleaved, sized once
   std::shared_ptr<JackClock> clock_;
   std::atomic<bool> lost_{false};
+  std::atomic<bool> serverGone_{false};
   bool active_ = false;
 };
 

@@ -29,8 +29,8 @@ MMRESULT InputPort::open(const PortRef& port, MidiInReceiver& receiver,
   // The server takes up a new connection at the start of a cycle: until it has, nothing
   // arrives. Opened means ready to receive.
   if (port.api == RtMidi::UNIX_JACK) {
-    if (auto cycles = JackCycles::shared())
-      cycles->waitCycles(JackCycles::kCyclesToConnect, std::chrono::seconds(1));
+    in->server_ = JackCycles::shared();
+    if (in->server_) in->server_->waitCycles(JackCycles::kCyclesToConnect, std::chrono::seconds(1));
   }
   opened = std::move(in);
   return MMSYSERR_NOERROR;
@@ -38,7 +38,9 @@ MMRESULT InputPort::open(const PortRef& port, MidiInReceiver& receiver,
 
 InputPort::~InputPort() {
   // RtMidi's destructor ends its thread, on JACK by cancelling it wherever it is; by now
-  // that thread only looks at the flags above.
+  // that thread only looks at the flags above. A client of a server that has gone is not
+  // closed at all (see JackCycles.h).
+  if (server_ && !server_->running()) abandon(rt_.release());
   rt_.reset();
 }
 

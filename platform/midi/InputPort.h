@@ -13,6 +13,8 @@
 
 namespace varnkit::midi {
 
+class JackCycles;
+
 class InputPort {
  public:
   // Opens port for receiver. Not on an input's own thread.
@@ -43,6 +45,7 @@ class InputPort {
   MidiInReceiver& receiver_;
   RtErrorTrap trap_;
   std::unique_ptr<RtMidiIn> rt_;
+  std::shared_ptr<JackCycles> server_;  // JACK ports: tells whether their server has gone
   std::atomic<bool> started_{false};
   std::atomic<bool> attached_{true};
   std::atomic<int> busy_{0};

@@ -26,6 +26,26 @@ std::shared_ptr<JackCycles> JackCycles::shared() {
   return watch;
 }
 
+std::shared_ptr<JackCycles> JackCycles::kept() {
+  static std::mutex* lock = new std::mutex;
+  static auto* watch = new std::shared_ptr<JackCycles>;
+  std::lock_guard guard(*lock);
+  if (!*watch || !(*watch)->running()) {
+    watch->reset();
+    *watch = shared();
+  }
+  return *watch;
+}
+
+std::vector<std::string> JackCycles::midiPorts(unsigned long flags) const {
+  std::vector<std::string> names;
+  const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  if (ports == nullptr) return names;
+  for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
+  jack_free(ports);
+  return names;
+}
+
 bool JackCycles::waitCycles(uint64_t cycles, std::chrono::milliseconds limit) const {
   const uint64_t until = count() + cycles;
   const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -37,7 +57,7 @@ bool JackCycles::waitCycles(uint64_t cycles, std::chrono::milliseconds limit) co
 }
 
 JackCycles::~JackCycles() {
-  jack_client_close(client_);
+  if (running()) jack_client_close(client_);
 }
 
 int JackCycles::process(jack_nframes_t /*frames*/, void* self) noexcept {

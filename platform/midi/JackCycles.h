@@ -8,9 +8,14 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace varnkit::midi {
 
+// A client whose server has gone is never closed: the next client the process opens makes
+// the JACK library free every such client itself, and closing one after that would touch
+// freed memory. Whoever holds a client of a server that may go follows the same rule.
 class JackCycles {
  public:
   // A connection made now is in force once the server has begun this many cycles: the
@@ -31,6 +36,14 @@ class JackCycles {
   // Waits until the server has begun cycles more cycles, at most limit; whether it has.
   // Not on a MIDI thread.
   bool waitCycles(uint64_t cycles, std::chrono::milliseconds limit) const;
+  // The full names of the server's MIDI ports with these flags (JackPortIsOutput: the ports
+  // an input reads from), in the server's order. Not on a MIDI thread.
+  std::vector<std::string> midiPorts(unsigned long flags) const;
+
+  // The watch of the server this process reaches, kept for the run so that looking at the
+  // ports again and again opens no client; a new one once that server has gone. Null when
+  // no server answers. Not on a MIDI thread.
+  static std::shared_ptr<JackCycles> kept();
 
  private:
   explicit JackCycles(jack_client_t* client) : client_(client) {}

@@ -47,6 +47,8 @@ OutputPort::~OutputPort() {
     const uint64_t drained = budget_.drainedAt();
     if (cycles_->count() < drained) cycles_->waitCycles(drained - cycles_->count(), kSendWait);
   }
+  // RtMidi would close a client of a server that has gone (see JackCycles.h).
+  if (cycles_ && !cycles_->running()) abandon(rt_.release());
   rt_.reset();
 }
 

@@ -1,9 +1,12 @@
 #include "platform/midi/PortList.h"
 
+#include "platform/midi/JackCycles.h"
+
 #include <unistd.h>
 
 #include <algorithm>
 #include <exception>
+#include <mutex>
 
 namespace varnkit::midi {
 namespace {
@@ -46,17 +49,27 @@ void appendPorts(RtMidi::Api api, std::vector<PortRef>& ports) {
   }
 }
 
+// The JACK ports, in the order RtMidi numbers them, through the client the process keeps:
+// opening and closing a client for every look would reorder the server's graph each time.
+void appendJackPorts(Direction direction, std::vector<PortRef>& ports) {
+  if (!compiledIn(RtMidi::UNIX_JACK)) return;
+  const auto jack = JackCycles::kept();
+  if (!jack) return;
+  for (std::string& name :
+       jack->midiPorts(direction == Direction::In ? JackPortIsOutput : JackPortIsInput))
+    ports.push_back({RtMidi::UNIX_JACK, std::move(name)});
+}
+
 }  // namespace
 
 std::vector<PortRef> listPorts(Direction direction) {
   std::vector<PortRef> ports;
-  for (RtMidi::Api api : {RtMidi::LINUX_ALSA, RtMidi::UNIX_JACK}) {
-    if (direction == Direction::In) {
-      appendPorts<RtMidiIn>(api, ports);
-    } else {
-      appendPorts<RtMidiOut>(api, ports);
-    }
+  if (direction == Direction::In) {
+    appendPorts<RtMidiIn>(RtMidi::LINUX_ALSA, ports);
+  } else {
+    appendPorts<RtMidiOut>(RtMidi::LINUX_ALSA, ports);
   }
+  appendJackPorts(direction, ports);
   return ports;
 }
 
@@ -68,6 +81,13 @@ std::unique_ptr<RtMidiIn> makeRtInput(RtMidi::Api api, const std::string& client
 std::unique_ptr<RtMidiOut> makeRtOutput(RtMidi::Api api, const std::string& client,
                                         RtErrorTrap& trap) {
   return makeRt<RtMidiOut>(api, client, trap);
+}
+
+void abandon(RtMidi* rt) {
+  static std::mutex* lock = new std::mutex;
+  static auto* abandoned = new std::vector<RtMidi*>;  // never destroyed
+  std::lock_guard guard(*lock);
+  abandoned->push_back(rt);
 }
 
 int findPort(RtMidi& rt, const std::string& name) {

@@ -30,6 +30,10 @@ std::unique_ptr<RtMidiIn> makeRtInput(RtMidi::Api api, const std::string& client
 std::unique_ptr<RtMidiOut> makeRtOutput(RtMidi::Api api, const std::string& client,
                                         RtErrorTrap& trap);
 
+// Lets go of rt without closing it, for a JACK client whose server has gone (see
+// JackCycles.h); it is kept where the leak checker can still see it.
+void abandon(RtMidi* rt);
+
 // The number rt gives the port named name now; -1 when it has none by that name.
 int findPort(RtMidi& rt, const std::string& name);
 

@@ -18,8 +18,9 @@ namespace varnkit::testing {
 // A child process, ended with the object.
 class Child {
  public:
+  // outFd, errFd: where its output and its complaints go, -1 for the test's own.
   Child(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
-        int outFd = -1) {
+        int outFd = -1, int errFd = -1) {
     std::vector<std::string> vars;
     for (char** e = environ; *e != nullptr; ++e) {
       const std::string var = *e;
@@ -34,6 +35,7 @@ class Child {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (outFd >= 0) posix_spawn_file_actions_adddup2(&actions, outFd, 1);
+    if (errFd >= 0) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
@@ -72,7 +74,7 @@ class JackServer {
   JackServer(const std::string& name, uint32_t rate, uint32_t period = 256)
       : server_({"jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", std::to_string(rate),
                  "-p", std::to_string(period)},
-                {}) {
+                {}, devNull(), devNull()) {
     ok_ = Child({"jack_wait", "-w", "-s", name, "-t", "20"}, {}, devNull()).wait() == 0;
   }
   bool ok() const { return ok_; }

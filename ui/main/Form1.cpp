@@ -216,6 +216,7 @@ void Form1::Form_Load() {
   }
   buildDeviceMenu();
   rememberedDevice();
+  watchMidi();
   state_->kit().Clear();
   loadDefaultKit();
 }
@@ -263,6 +264,7 @@ void Form1::rememberedDevice() {
 }
 
 void Form1::m_Click(int16_t Index) {
+  lostMidiDevice_.clear();  // the user's choice stands over waiting for a lost device
   for (int i = 0; i < midi->Count(); ++i) midi->setChecked(i, false);
   if (Index >= 1 && midi_ && midi->exists(Index)) {
     if (midi_->InOpen(Index - 1) == 0) {

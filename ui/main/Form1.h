@@ -116,6 +116,11 @@ class Form1 : public QWidget,
   void rememberedDevice();
   void loadDefaultKit();
   void watchSound();
+  // The MIDI input device: looked at every kMidiLook, reopened by name once it is back.
+  void watchMidi();
+  void lookAtMidiDevice();
+  void reopenMidiDevice();
+  int32_t midiDeviceNamed(const std::string& name);
   PictureBox* holder(int index, const QPixmap& builtIn);
   void connectHandlers();
   // Runs a handler, reporting a failure in a message box instead of ending the program.
@@ -140,6 +145,8 @@ class Form1 : public QWidget,
   std::unique_ptr<DeviceWatch> soundWatch_;
   QTimer* soundTimer_ = nullptr;
   std::string captionBeforeLoss_;
+  static constexpr std::chrono::milliseconds kMidiLook{2000};
+  std::string lostMidiDevice_;  // the device that went away, until it is back or another is chosen
   static constexpr std::chrono::seconds kMidiReportQuiet{2};
   bool midiReporting_ = false;
   std::chrono::steady_clock::time_point midiReported_{};

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "kit/Drumkit.h"
+#include "kit/Funk.h"
 #include "sound/PadTrigger.h"
 #include "tests/gui/main/MainWindowFixture.h"
 #include "tests/support/AudioFixture.h"
@@ -315,6 +316,40 @@ TEST_F(UserJourneyTest, TheSoundDeviceGoesAndComesBackWithOneWordAndNoRestart) {
   key(Qt::Key_E);
   EXPECT_NEAR(SoundDevice()->render(2000)[2 * 1000], pcm16(level(2)), 1e-3);
   EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenItIsBack) {
+  const std::vector<std::string> devices{"Pads", "Keys"};
+  Form1& f = open(&devices);
+  f.m_Click(1);
+  ASSERT_TRUE(f.midi->Checked(1));
+  f.getRoot = true;  // learn armed in the pad editor
+  const int closes = midiFake->closes;
+
+  midiFake->names = {"Keys"};
+  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(0), 5000);
+  EXPECT_FALSE(f.midi->Checked(1));
+  EXPECT_EQ(midiFake->closes, closes + 1);
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].prompt.find("\"Pads\""), std::string::npos);
+  QTest::qWait(2500);
+  EXPECT_EQ(shown.size(), 1u) << "told once";
+
+  midiFake->names = {"Keys", "Pads"};  // back, under another number
+  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(1), 5000);
+  EXPECT_EQ(midiFake->opened.back(), 1);
+  EXPECT_TRUE(f.getRoot);
+  EXPECT_EQ(shown.size(), 1u);
+  EXPECT_EQ(ReadSetting("LastMidi", ""), "1");
+
+  // Gone again, and the user chooses "No Midi" meanwhile: that choice stands.
+  midiFake->names = {"Keys"};
+  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(0), 5000);
+  f.m_Click(0);
+  midiFake->names = {"Keys", "Pads"};
+  QTest::qWait(2500);
+  EXPECT_TRUE(f.midi->Checked(0));
+  EXPECT_FALSE(f.midi->Checked(1));
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "sound/PadTrigger.h"
 #include "sound/SoundOutput.h"
 #include "tests/support/JackRig.h"
+#include "tests/support/Pump.h"
 #include "tests/support/WavWriter.h"
 #include "ui/main/Form1.h"
 #include "ui/padeditor/Diag.h"
@@ -27,17 +28,7 @@ namespace varnkit::ui {
 namespace {
 
 using namespace std::chrono_literals;
-
-// Keeps the window's event loop turning until done() holds.
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
+using testing::pumpUntil;
 
 class ProgramOnJack : public ::testing::Test {
  protected:

@@ -10,10 +10,13 @@
 #include <cmath>
 #include <thread>
 
+#include "app/ComMidiInput.h"
 #include "kit/Drumkit.h"
+#include "platform/com/Module.h"
 #include "sound/SoundOutput.h"
 #include "tests/support/Child.h"
 #include "tests/support/JackRig.h"
+#include "tests/support/Pump.h"
 #include "tests/support/WavWriter.h"
 #include "ui/main/Form1.h"
 
@@ -21,18 +24,9 @@ namespace varnkit::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::pumpUntil;
 
 constexpr double kTone = 441.0;
-
-bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
 
 class SoundLossOnJack : public ::testing::Test {
  protected:
@@ -50,8 +44,8 @@ class SoundLossOnJack : public ::testing::Test {
     CloseSound();
     MessageBoxService::setAnswerer(nullptr);
   }
-  void startProgram() {
-    form = std::make_unique<Form1>(app.path().string(), nullptr);
+  void startProgram(MidiInputFactory midi = nullptr) {
+    form = std::make_unique<Form1>(app.path().string(), std::move(midi));
     form->Form_Load();
     shown.clear();  // the start's word on the MIDI module this test does not register
     ASSERT_NE(form->state().kit().Instrument(0).add(0, 0, 0, "tone.wav", app.path().string()),
@@ -122,6 +116,65 @@ TEST_F(SoundLossOnJack, ADeadServerIsToldOnceAndTheSoundComesBackOnTheNextAtAnyR
     EXPECT_EQ(SoundDevice()->sampleRate(), rate);
     shown.clear();
   }
+}
+
+// The rig's MIDI output as the window's device menu lists it; 0 when it is not listed.
+int rigItem(Form1& form) {
+  for (int k = 1; k < form.midi->Count(); ++k)
+    if (form.midi->Caption(k).find("varnkit-rig:") == 0) return k;
+  return 0;
+}
+
+TEST_F(SoundLossOnJack, AMidiDeviceThatGoesIsOpenedAgainWhenItIsBackAlsoAfterTheServerDied) {
+  auto jack = std::make_unique<testing::JackServer>(server, 44100);
+  ASSERT_TRUE(jack->ok());
+  auto rig = std::make_unique<testing::JackRig>();
+  testing::TempDir registry;
+  setenv("XDG_DATA_HOME", registry.path().c_str(), 1);
+  std::shared_ptr<com::Module> module;
+  std::string why;
+  ASSERT_EQ(com::Module::load(MIDI_MODULE_PATH, module, why), com::S_OK) << why;
+  ASSERT_EQ(module->registerServer(), com::S_OK);
+  startProgram(app::comMidiInputFactory());
+  const int item = rigItem(*form);
+  ASSERT_GT(item, 0);
+  form->m_Click(int16_t(item));
+  ASSERT_TRUE(form->midi->Checked(item));
+  // Whether a note from the rig sounds: the rig hears VarnKit too.
+  auto notePlays = [&] {
+    if (!rig->listenTo("VarnKit:")) return false;
+    rig->recordFor(rig->period() * 2);
+    const std::size_t from = rig->recorded();
+    rig->send(0x99, 36, 127);
+    pumpUntil([&] { return rig->recorded() > from + rig->rate() / 4; }, 10s);
+    const auto sound = rig->recording();
+    float peak = 0;
+    for (std::size_t i = from; i < sound.size(); ++i) peak = std::max(peak, std::fabs(sound[i]));
+    form->state().kit().Instrument(0);  // the window thread is still alive
+    return peak > 0.4f;
+  };
+  ASSERT_TRUE(notePlays());
+
+  rig.reset();  // the device is unplugged
+  ASSERT_TRUE(pumpUntil([&] { return form->midi->Checked(0); }, 5s));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("varnkit-rig:"), std::string::npos);
+  rig = std::make_unique<testing::JackRig>();  // and plugged in again
+  ASSERT_TRUE(pumpUntil([&] { return form->midi->Checked(item); }, 5s));
+  EXPECT_TRUE(notePlays());
+
+  // The server dies with the sound device and the MIDI device on it; both come back.
+  rig.reset();
+  jack->crash();
+  ASSERT_TRUE(pumpUntil(
+      [&] { return captionIs("VarnKit - no sound device") && form->midi->Checked(0); }, 5s));
+  EXPECT_EQ(shown.size(), 3u);
+  jack = std::make_unique<testing::JackServer>(server, 44100);
+  ASSERT_TRUE(jack->ok());
+  rig = std::make_unique<testing::JackRig>();
+  ASSERT_TRUE(pumpUntil([&] { return captionIs("VarnKit") && form->midi->Checked(item); }, 10s));
+  EXPECT_TRUE(notePlays());
+  EXPECT_EQ(shown.size(), 3u);
 }
 
 }  // namespace
