@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kit/FieldReader.h"
 #include "kit/Preset.h"
@@ -43,19 +44,21 @@ class Drumkit {
   // answer was Yes and the kit is still unsaved (name refused, replacing declined). Raises the
   // save's errors; the kit in memory is untouched either way.
   [[nodiscard]] bool OfferToSave();
-  // Resets the kit and fills it from the kit file File. Raises the file's errors, and Error 9
-  // for a record whose pad or root key is out of range (the pads read so far stay).
+  // Resets the kit and fills it from the kit file File. Raises the file's errors. Records that
+  // do not fit (a pad outside 1 to 9, a root key that cannot be claimed) are made to fit and
+  // told of in one message after the load.
   void ReadKit(const std::string& File);
   // Reads one record of comma-terminated fields from text file number File into fields.
   void MInput(int32_t File, std::span<const FieldRef> fields);
 
  private:
   struct Record;
+  struct LoadNotes;
 
   preset& slot(int i);
   std::string saveProblem();
   void writeKitFile(const std::string& file, const std::string& folder);
-  void applyRecord(const Record& r);
+  void applyRecord(const Record& r, LoadNotes& changes);
   int32_t claimRootKey(int32_t key, int32_t pad);
 
   KitState& state_;

@@ -1,8 +1,8 @@
 #include "kit/Funk.h"
 
-#include <array>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "kit/Error.h"
 #include "platform/profile/Profile.h"
@@ -16,9 +16,13 @@ constexpr size_t kSettingBuffer = 100;
 }  // namespace
 
 std::string ReadSetting(const std::string& key, const std::string& defaultValue) {
-  std::array<char, kSettingBuffer> buffer;
-  buffer.fill(' ');
-  const uint32_t n = profile::GetProfileString(kSection, key, defaultValue, buffer);
+  // A deep sample folder must come back whole: the buffer grows until the value fits.
+  std::vector<char> buffer(kSettingBuffer, ' ');
+  uint32_t n = profile::GetProfileString(kSection, key, defaultValue, buffer);
+  while (n + 1 >= buffer.size()) {
+    buffer.assign(buffer.size() * 4, ' ');
+    n = profile::GetProfileString(kSection, key, defaultValue, buffer);
+  }
   if (n < 1) return "";
   std::string value(buffer.data(), n);
   // Puts the key into the store the first time it is read.

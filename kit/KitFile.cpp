@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <map>
+#include <utility>
 
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
@@ -29,10 +32,6 @@ struct OpenFile {
     }
   }
 };
-
-bool fileExists(const std::string& file) {
-  return !files::DirLookup().first(file).empty();
-}
 
 // A folder field of a kit file names a folder of its own when it is absolute, here or as
 // written on a system with drive letters; otherwise it lies below the program folder.
@@ -66,6 +65,9 @@ std::string kitNameProblem(const std::string& name) {
   if (cannotBeCarried(name)) return uncarriable("kit name", name);
   if (name.find('/') != std::string::npos || name == "." || name == "..")
     return "The kit name '" + name + "' cannot be saved: a kit name cannot be a folder path.";
+  if (name.front() == '.')
+    return "The kit name '" + name +
+           "' cannot be saved: a name that starts with a dot would hide the kit's file.";
   return "";
 }
 
@@ -96,6 +98,11 @@ void copySample(const Layer& layer, const std::string& folder) {
 
 }  // namespace
 
+struct Drumkit::LoadNotes {
+  std::vector<std::string> lines;
+  std::array<bool, 9> bentPads{};
+};
+
 struct Drumkit::Record {
   int32_t pad = 0, offset = 0, lenght = 0, rootKey = 0;
   std::string name, filename;
@@ -121,12 +128,18 @@ void Drumkit::SaveKit() {
   }
   const std::string folder = state_.appFolder() + "/" + Kitname;
   const std::string file = folder + ".txt";
-  if (fileExists(file) &&
+  // ROCK.txt is the kit Rock too, to anyone who lists or loads it.
+  const auto existing = files::FilesIgnoringCase(state_.appFolder(), Kitname + ".txt");
+  if (!existing.empty() &&
       state_.MsgBox("This will destroy your existing '" + Kitname + "' Drumkit! Are you sure?",
                     vbYesNo | vbQuestion, "Question") == vbNo)
     return;
   (void)files::MakeFolder(folder);  // it may well exist already
   writeKitFile(file, folder);
+  for (const std::string& other : existing) {
+    std::error_code ec;
+    if (other != Kitname + ".txt") fs::remove(state_.appFolder() + "/" + other, ec);
+  }
   state_.kitChanged = false;
 }
 
@@ -137,6 +150,9 @@ std::string Drumkit::saveProblem() {
   for (int16_t i = 0; i < 9; ++i) {
     preset& pad = Instrument(i);
     if (pad.Count() > 0 && cannotBeCarried(pad.PAD())) return uncarriable("pad name", pad.PAD());
+    if (pad.Count() > 0 && (pad.RootKey < 0 || pad.RootKey > 127))
+      return "Pad " + std::to_string(i + 1) + " (" + pad.PAD() + ") has the root key " +
+             std::to_string(pad.RootKey) + "; root keys are the notes 0 to 127.";
     for (const auto& entry : pad.layers()) {
       const Layer& layer = *entry.item;
       if (cannotBeCarried(layer.filename)) return uncarriable("sample file name", layer.filename);
@@ -206,6 +222,7 @@ void Drumkit::ReadKit(const std::string& File) {
   if (!isAbsoluteFolder(Samples)) Samples = state_.appFolder() + "/" + Samples;
   Record r;
   const auto fields = r.fields();
+  LoadNotes changes;
   for (;;) {
     try {
       MInput(kFileNumber, fields);
@@ -213,41 +230,63 @@ void Drumkit::ReadKit(const std::string& File) {
       // A field that does not convert: what the record did get is applied all the same.
     }
     if (files::AtEnd(kFileNumber)) break;
-    applyRecord(r);
+    applyRecord(r, changes);
     if (files::AtEnd(kFileNumber)) break;
   }
   files::CloseFile(kFileNumber);
   state_.kitChanged = false;
+  if (changes.lines.empty()) return;
+  std::string text = "The kit file '" + File + "' did not fit everywhere, so it was loaded so:";
+  for (const std::string& change : changes.lines) text += "\n" + change;
+  state_.MsgBox(text, vbOKOnly | vbExclamation, "VarnKit");
 }
 
-void Drumkit::applyRecord(const Record& r) {
+// A record that does not fit is made to fit, and changes says how: a pad number outside 1 to
+// 9 is skipped, and a root key that cannot be claimed as written goes where it can.
+void Drumkit::applyRecord(const Record& r, LoadNotes& changes) {
   const int32_t p = r.pad - 1;
-  if (p < 0 || p > 8)
-    throw Error(Error::kSubscriptOutOfRange,
-                "Subscript out of range: the kit file has a record for pad " +
-                    std::to_string(r.pad) + "; pads are numbered 1 to 9.");
+  if (p < 0 || p > 8) {
+    changes.lines.push_back("A record for pad " + std::to_string(r.pad) +
+                            " was skipped: pads are numbered 1 to 9.");
+    return;
+  }
   preset& pad = Instrument(int16_t(p));
   pad.offset = r.offset;
   pad.lenght = r.lenght;
   pad.RootKey = claimRootKey(r.rootKey, p);
+  // Moving up past a taken key is the rule of the format; anything else is worth a word.
+  const bool bent = r.rootKey < 0 || r.rootKey > 127 || pad.RootKey < r.rootKey;
+  if (bent && !std::exchange(changes.bentPads[std::size_t(p)], true))
+    changes.lines.push_back("Pad " + std::to_string(r.pad) + " (" + r.name + ") has the root key " +
+                            std::to_string(pad.RootKey) + " instead of " +
+                            std::to_string(r.rootKey) + ".");
   pad.PAD(r.name);
-  if (isPlainFileName(r.filename)) pad.add(r.velStart, r.volLeft, r.volRight, r.filename, Samples);
+  if (isPlainFileName(r.filename)) {
+    // Kits copied from a system that ignores letter case name KICK.WAV for kick.wav.
+    const std::string onDisk = files::FileIgnoringCase(Samples, r.filename);
+    pad.add(r.velStart, r.volLeft, r.volRight, onDisk.empty() ? r.filename : onDisk, Samples);
+  }
   pad.KeyStart = r.keyStart;
   pad.KeyEnd = r.keyEnd;
   pad.Grp(r.grp);
 }
 
 // Root keys stay distinct between the pads of a loaded kit: a key another pad took moves up
-// to the next free one. All records of one pad carry the same key, so its own claim stands.
+// to the next free one, or, when none is left above, down to the nearest free one below; a
+// key outside the notes goes to the nearest end first. All records of one pad carry the same
+// key, so its own claim stands.
 int32_t Drumkit::claimRootKey(int32_t key, int32_t pad) {
-  int32_t k = key;
-  while (k >= 0 && k <= 127 && state_.usedRootKeys[std::size_t(k)] != KitState::kFreeKey &&
-         state_.usedRootKeys[std::size_t(k)] != pad)
-    ++k;
-  if (k < 0 || k > 127)
-    throw Error(Error::kSubscriptOutOfRange,
-                "Subscript out of range: pad " + std::to_string(pad + 1) + " of the kit file " +
-                    "has root key " + std::to_string(key) + ", which leaves the notes 0 to 127.");
+  auto freeFor = [&](int32_t k) {
+    const int8_t owner = state_.usedRootKeys[std::size_t(k)];
+    return owner == KitState::kFreeKey || owner == pad;
+  };
+  const int32_t wanted = std::clamp(key, 0, 127);
+  int32_t k = wanted;
+  while (k <= 127 && !freeFor(k)) ++k;
+  if (k > 127) {
+    k = wanted;
+    while (k >= 0 && !freeFor(k)) --k;  // nine pads never claim all 128 notes
+  }
   state_.usedRootKeys[std::size_t(k)] = int8_t(pad);
   return k;
 }

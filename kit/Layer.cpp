@@ -16,9 +16,9 @@ void check(audio::DsResult r, const std::string& what) {
   if (!audio::succeeded(r)) throw Error(int32_t(r), what);
 }
 
-// A lookup of its own, so that a kit-list enumeration in progress is not disturbed.
+// The file as named: "a?.wav" is no pattern, and ".kick.wav" is a sample like any other.
 bool fileExists(const std::string& file) {
-  return !files::DirLookup().first(file).empty();
+  return files::FileExists(file);
 }
 
 }  // namespace

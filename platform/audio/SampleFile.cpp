@@ -22,8 +22,11 @@ constexpr uint64_t kMaxSamples = uint64_t(1) << 28;
 // Each read costs a system call, so read large pieces; 64k frames still fit in the core's cache.
 constexpr sf_count_t kChunkFrames = 65536;
 constexpr size_t kResampleBlock = 16384;  // frames
-constexpr uint32_t kMinRate = 1000;
-constexpr uint32_t kMaxRate = 384000;
+// Any rate a file may claim that the resampler can still bridge to a device's.
+constexpr uint32_t kMinRate = 100;
+constexpr uint32_t kMaxRate = 3072000;
+// More channels than any recording setup: a header claiming more is damaged.
+constexpr int kMaxChannels = 64;
 
 struct SoxrDeleter {
   void operator()(soxr_t s) const { soxr_delete(s); }
@@ -113,9 +116,8 @@ bool isWaveContainer(int format) {
 
 std::optional<Failure> checkHeader(const std::string& path, const SF_INFO& info) {
   if (!isWaveContainer(info.format)) return fail(DsResult::BadFormat, path, "is not a WAV file");
-  if (info.channels < 1 || info.channels > 2)
-    return fail(DsResult::BadFormat, path,
-                "has " + std::to_string(info.channels) + " channels; only mono and stereo play");
+  if (info.channels < 1 || info.channels > kMaxChannels)
+    return fail(DsResult::BadFormat, path, "claims " + std::to_string(info.channels) + " channels");
   if (info.samplerate < int(kMinRate) || info.samplerate > int(kMaxRate))
     return fail(DsResult::BadFormat, path,
                 "claims a sample rate of " + std::to_string(info.samplerate) + " Hz");
@@ -193,6 +195,26 @@ class FloatReader {
 };
 
 // Trusts only the frames the library hands back, whatever the header claimed.
+// Quadraphonic and surround recordings play on two sides: the even channels (front left, rear
+// left, ...) make the left side, the odd ones the right, each side the mean of its channels.
+SampleData toStereo(const SampleData& in) {
+  SampleData out;
+  out.channels = 2;
+  out.frames = in.frames;
+  out.samples.resize(2 * in.frames);
+  const uint32_t n = in.channels;
+  const float leftShare = 1.0f / float((n + 1) / 2), rightShare = 1.0f / float(n / 2);
+  for (uint64_t f = 0; f < in.frames; ++f) {
+    const float* frame = in.samples.data() + f * n;
+    float left = 0, right = 0;
+    for (uint32_t c = 0; c < n; c += 2) left += frame[c];
+    for (uint32_t c = 1; c < n; c += 2) right += frame[c];
+    out.samples[2 * f] = left * leftShare;
+    out.samples[2 * f + 1] = right * rightShare;
+  }
+  return out;
+}
+
 Result<SampleData> readAll(SNDFILE* file, const SF_INFO& info, uint64_t reserveFrames,
                            const std::string& path) {
   FloatReader reader(file, info);
@@ -207,6 +229,7 @@ Result<SampleData> readAll(SNDFILE* file, const SF_INFO& info, uint64_t reserveF
     out.frames += got;
   }
   if (out.frames == 0) return fail(DsResult::BadFormat, path, "has no sample data");
+  if (out.channels > 2) out = toStereo(out);
   return out;
 }
 

@@ -35,6 +35,11 @@ bool wildcardMatch(std::string_view name, std::string_view pattern) {
   return p == pattern.size();
 }
 
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](char x, char y) { return lower(x) == lower(y); });
+}
+
 bool admitted(const fs::file_status& st, Admit admit) {
   return fs::is_regular_file(st) || (admit == Admit::FilesAndFolders && fs::is_directory(st));
 }
@@ -80,6 +85,44 @@ std::string DirLookup::first(std::string_view pattern, Admit admit) {
 
 std::string DirLookup::next() {
   return next_ < matches_.size() ? matches_[next_++] : std::string();
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_regular_file(fs::path(path), ec);
+}
+
+std::vector<std::string> FilesIgnoringCase(const std::string& folder, const std::string& name) {
+  std::vector<std::string> found;
+  if (name.empty() || name.find('/') != std::string::npos) return found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder.empty() ? fs::path("/") : fs::path(folder), ec), end;
+       !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    std::error_code statEc;
+    if (sameIgnoringCase(entry, name) && fs::is_regular_file(it->status(statEc)))
+      found.push_back(entry);
+  }
+  std::sort(found.begin(), found.end(), [&](const std::string& a, const std::string& b) {
+    return (a == name) != (b == name) ? a == name : a < b;
+  });
+  return found;
+}
+
+std::string FileIgnoringCase(const std::string& folder, const std::string& name) {
+  if (name.find('/') != std::string::npos) return "";
+  if (FileExists(folder + "/" + name)) return name;
+  const auto found = FilesIgnoringCase(folder, name);
+  return found.empty() ? "" : found.front();
+}
+
+bool ListOrder(const std::string& a, const std::string& b) {
+  const auto byLetters = std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](char x, char y) { return uint8_t(lower(x)) < uint8_t(lower(y)); });
+  if (byLetters) return true;
+  if (sameIgnoringCase(a, b)) return a < b;
+  return false;
 }
 
 namespace {

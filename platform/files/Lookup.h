@@ -33,6 +33,18 @@ class DirLookup {
   std::string problem_;
 };
 
+// True when path names a regular file, or a link to one, exactly as written: no wildcards, and
+// names that start with "." count too. For asking whether a kit or a sample is there.
+bool FileExists(const std::string& path);
+// The name of the regular file in folder whose name equals name without regard to ASCII
+// letter case, the exact spelling first; "" when there is none. Files copied from a system
+// that ignores letter case are found this way.
+std::string FileIgnoringCase(const std::string& folder, const std::string& name);
+// Every such file, the exact spelling first, then in byte order.
+std::vector<std::string> FilesIgnoringCase(const std::string& folder, const std::string& name);
+// Orders names without regard to ASCII letter case, then by their bytes, as people read lists.
+bool ListOrder(const std::string& a, const std::string& b);
+
 // The process's lookup: Dir(pattern) starts one, Dir() continues it. User-interface thread.
 std::string Dir(std::string_view pattern, Admit admit = Admit::Files);
 std::string Dir();

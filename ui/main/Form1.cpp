@@ -223,8 +223,11 @@ void Form1::Form_Load() {
 
 void Form1::loadSkin() {
   if (!exists(appFolder_ + "/skin", files::Admit::FilesAndFolders)) return;
+  // Skins made on systems that ignore letter case name their files as they please.
   auto load = [this](const char* name, auto&& use) {
-    if (PictureRef picture = LoadPicture(appFolder_ + "/skin/" + name)) use(picture);
+    const std::string file = files::FileIgnoringCase(appFolder_ + "/skin", name);
+    if (file.empty()) return;
+    if (PictureRef picture = LoadPicture(appFolder_ + "/skin/" + file)) use(picture);
   };
   load("background.bmp", [this](PictureRef p) { background_ = p; });
   load("Bar.bmp", [this](PictureRef p) { Picture1->setPicture(p); });
@@ -285,7 +288,7 @@ void Form1::m_Click(int16_t Index) {
 
 void Form1::loadDefaultKit() {
   const std::string file = appFolder_ + "/default.txt";
-  if (!exists(file)) return;
+  if (!files::FileExists(file)) return;
   try {
     state_->kit().ReadKit(file);  // nothing is unsaved yet
     Combo1->setText("default");

@@ -43,7 +43,7 @@ std::string signatureOf(const std::string& file) {
 }  // namespace
 
 bool Form1::kitFileExists(const std::string& name) const {
-  return !files::DirLookup().first(appFolder_ + "/" + name + ".txt").empty();
+  return files::FileExists(appFolder_ + "/" + name + ".txt");
 }
 
 void Form1::Combo1_DropDown() {

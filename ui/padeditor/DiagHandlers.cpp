@@ -92,8 +92,9 @@ void Diag::Command5_Click() {
 
 void Diag::Root_Change() {
   const std::optional<int32_t> key = wholeNumber(Root->Text());
-  rootBad_ = !key.has_value();
-  if (key) state_.kit().Instrument(curPad).RootKey = *key;
+  // A note outside MIDI's 0 to 127 could be saved but never played or loaded back.
+  rootBad_ = !key || *key < 0 || *key > 127;
+  if (!rootBad_) state_.kit().Instrument(curPad).RootKey = *key;
   paintRoot();
 }
 

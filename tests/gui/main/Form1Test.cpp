@@ -101,14 +101,15 @@ TEST_F(MainWindowTest, WithoutADefaultKitThePadsStayClearedAndTheBoxEmpty) {
   EXPECT_EQ(f.state().kit().Instrument(0).Count(), 0);
 }
 
-TEST_F(MainWindowTest, ADamagedDefaultKitIsReportedAndStartUpGoesOn) {
+TEST_F(MainWindowTest, ADefaultKitWithAnOddRecordLoadsTheRestAndSaysWhatWasSkipped) {
   std::ofstream(app.path() / "default.txt")
-      << "vst samples,d,d,VarnKit,12,0,0,36,Bad,x.wav,0,0,0,0,0,0,0,0,end";
+      << "vst samples,d,d,VarnKit,12,0,0,36,Bad,x.wav,0,0,0,0,0,0,0,0,"
+         "2,0,0,38,Snare,x.wav,0,0,0,0,0,0,0,0,end";
   Form1& f = start();
   ASSERT_EQ(shown.size(), 2u);  // the missing Midi module, then the kit
-  EXPECT_NE(shown[1].prompt.find("default kit"), std::string::npos) << shown[1].prompt;
-  EXPECT_EQ(f.Combo1->Text(), "");
-  EXPECT_EQ(f.state().kit().Instrument(0).PAD(), "xxx");
+  EXPECT_NE(shown[1].prompt.find("pad 12 was skipped"), std::string::npos) << shown[1].prompt;
+  EXPECT_EQ(f.Combo1->Text(), "default");
+  EXPECT_EQ(f.state().kit().Instrument(1).PAD(), "Snare");
 }
 
 TEST_F(MainWindowTest, TheDeviceMenuListsTheDevicesAndReopensTheRememberedOne) {

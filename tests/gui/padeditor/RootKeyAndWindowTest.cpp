@@ -37,24 +37,24 @@ TEST_F(PadEditorTest, ATypedRootKeyTakesEffectAtOnceAndStaysAfterCancel) {
   EXPECT_EQ(d.Root->BackColor(), kGrey);
 }
 
-TEST_F(PadEditorTest, ARootKeyTextThatIsNoWholeNumberKeepsTheKeyAndWarnsUntilItIs) {
+TEST_F(PadEditorTest, ARootKeyTextThatIsNoNoteKeepsTheKeyAndWarnsUntilItIs) {
   open(7);
   d.Root->setFocus();
-  for (const char* bad : {"", "abc", "99999999999", "1.5", "+-3"}) {
+  for (const char* bad : {"", "abc", "99999999999", "1.5", "+-3", "128", "-1"}) {
     d.Root->setText(bad);
     EXPECT_EQ(f.kit().Instrument(7).RootKey, 63) << bad;
     EXPECT_NE(d.Root->BackColor(), kFocused) << bad;
     EXPECT_NE(d.Root->BackColor(), kGrey) << bad;
   }
-  d.Root->setText(" -5 ");
-  EXPECT_EQ(f.kit().Instrument(7).RootKey, -5);
+  d.Root->setText(" 5 ");
+  EXPECT_EQ(f.kit().Instrument(7).RootKey, 5);
   EXPECT_EQ(d.Root->BackColor(), kFocused);
   QTest::keyClicks(d.Root, "x");  // typed after the number: the last whole number holds
-  EXPECT_EQ(f.kit().Instrument(7).RootKey, -5);
+  EXPECT_EQ(f.kit().Instrument(7).RootKey, 5);
   QTest::keyClick(d.Root, Qt::Key_Tab);
   EXPECT_NE(d.Root->BackColor(), kGrey);  // the warning stays without the focus
   d.fill(7);
-  EXPECT_EQ(d.Root->Text(), "-5");
+  EXPECT_EQ(d.Root->Text(), "5");
   EXPECT_EQ(d.Root->BackColor(), kGrey);
   EXPECT_TRUE(boxes.empty());
 }

@@ -187,8 +187,8 @@ TEST_F(SampleFile, RefusesDamagedAndHostileFilesAsBadFormat) {
       {"no channels", [](auto& b) { put(b, kChannels, 0, 2); }},
       {"1000 channels", [](auto& b) { put(b, kChannels, 1000, 2); }},
       {"rate 0", [](auto& b) { put(b, kRate, 0, 4); }},
-      {"rate 500", [](auto& b) { put(b, kRate, 500, 4); }},
-      {"rate 500000", [](auto& b) { put(b, kRate, 500000, 4); }},
+      {"rate 50", [](auto& b) { put(b, kRate, 50, 4); }},
+      {"rate 5000000", [](auto& b) { put(b, kRate, 5000000, 4); }},
       {"rate 4e9", [](auto& b) { put(b, kRate, 4000000000u, 4); }},
       {"empty data", [](auto& b) { put(b, kDataSize, 0, 4), b.resize(44); }},
       {"zero bytes", [](auto& b) { b.clear(); }},
@@ -206,16 +206,33 @@ TEST_F(SampleFile, RefusesDamagedAndHostileFilesAsBadFormat) {
   EXPECT_EQ(openDescriptors(), descriptors);
 }
 
-TEST_F(SampleFile, RefusesWhatIsNotAMonoOrStereoWaveFile) {
+TEST_F(SampleFile, ManyChannelsPlayOnTwoSidesAndRatesFarFromTheDevicesAreConverted) {
+  // Four channels: front left, front right, rear left, rear right.
+  std::vector<float> quad;
+  for (int i = 0; i < 300; ++i) quad.insert(quad.end(), {0.5f, 0.25f, 0.1f, -0.25f});
+  auto r = decodeWaveFile(write("quad.wav", makeWav(quad, {44100, 4, 32, true})), 44100);
+  ASSERT_TRUE(r.ok()) << r.failure().text;
+  EXPECT_EQ(r.value().format.channels, 4);
+  ASSERT_EQ(r.value().data.channels, 2u);
+  EXPECT_NEAR(r.value().data.samples[200], 0.3f, 1e-6);
+  EXPECT_NEAR(r.value().data.samples[201], 0.0f, 1e-6);
+
+  for (uint32_t rate : {8000u, 192000u, 768000u}) {
+    const uint64_t frames = rate / 10;
+    r = decodeWaveFile(write("far.wav", makeWav(sine(441, 0.5, rate, frames), {rate, 1, 32, true})),
+                       44100);
+    ASSERT_TRUE(r.ok()) << rate << ": " << r.failure().text;
+    EXPECT_EQ(r.value().data.frames, 4410u) << rate;
+    const auto expected = sine(441, 0.5, 44100, 4410);
+    EXPECT_NEAR(r.value().data.samples[2000], expected[2000], 1e-3) << rate;
+  }
+}
+
+TEST_F(SampleFile, RefusesWhatIsNotAWaveFile) {
   const std::string missing = dir.file("missing.wav");
   expectRefused(decodeWaveFile(missing, 44100), DsResult::FileNotFound, missing);
   expectRefused(decodeWaveFile(dir.path().string(), 44100), DsResult::BadFormat,
                 dir.path().string());
-
-  const std::string three = write("three.wav", makeWav(sine(1000, 0.5, 44100, 300), {44100, 3}));
-  const auto r = decodeWaveFile(three, 44100);
-  expectRefused(r, DsResult::BadFormat, three);
-  EXPECT_NE(r.failure().text.find("3 channels"), std::string::npos) << r.failure().text;
 
   const std::string aiff = dir.file("aiff.wav");
   writeWithLibrary(aiff, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, sine(1000, 0.5, 44100, 300), 44100);

@@ -64,14 +64,13 @@ TEST_F(SettingsTest, KeysThatDifferInCaseAreOneEntryWithTheFirstSpelling) {
   EXPECT_EQ(storeText(), "[Quil]\nLastmidi=6\n");
 }
 
-TEST_F(SettingsTest, OnlyTheFirst99CharactersAreReadBack) {
-  const std::string longDir = "/" + std::string(149, 'd');
-  WriteSetting("LastDir", longDir);
-  EXPECT_EQ(ReadSetting("LastDir", longDir), longDir.substr(0, 99));
-  // Cut, it no longer equals the default, so nothing is written back, nor for a long default.
-  EXPECT_EQ(profile::SettingsStore(storeFile).read("Quil", "LastDir").value, longDir);
-  EXPECT_EQ(ReadSetting("Other", longDir), longDir.substr(0, 99));
-  EXPECT_FALSE(profile::SettingsStore(storeFile).read("Quil", "Other").value);
+TEST_F(SettingsTest, ASettingOfAnyLengthIsReadBackWhole) {
+  for (std::size_t length : {98u, 99u, 100u, 1000u}) {
+    const std::string longDir = "/" + std::string(length, 'd');
+    WriteSetting("LastDir", longDir);
+    EXPECT_EQ(ReadSetting("LastDir", "/"), longDir) << length;
+    EXPECT_EQ(ReadSetting("Other" + std::to_string(length), longDir), longDir) << length;
+  }
 }
 
 TEST(ProgramFolder, HoldsTheRunningProgramAndIsEmptyForOneInTheRoot) {

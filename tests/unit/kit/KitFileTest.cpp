@@ -214,27 +214,72 @@ TEST_F(KitFileTest, TabsInANameAreLostAndSpacesKept) {
   EXPECT_EQ(f.kit().Instrument(0).Count(), 1);
 }
 
-TEST_F(KitFileTest, AnOutOfRangeRecordStopsTheLoadKeepsWhatCameBeforeAndClosesTheFile) {
+TEST_F(KitFileTest, NamesAreNamesAndLetterCaseNeverMakesASecondKit) {
+  buildRock();
+  writeText(app("ab.txt"), "vst samples,");
+  f.kit().Kitname = f.dialogs.nameBox = "a?";  // no pattern: ab.txt is not a?.txt
+  f.kit().SaveKit();
+  EXPECT_TRUE(f.dialogs.shown.empty());
+  EXPECT_TRUE(fs::exists(app("a?.txt")));
+
+  writeText(app("ROCK.TXT"), "vst samples,");
+  f.kit().Kitname = f.dialogs.nameBox = "Rock";
+  f.dialogs.answers = {vbNo};
+  f.kit().SaveKit();
+  ASSERT_EQ(f.dialogs.shown.size(), 1u);
+  EXPECT_EQ(f.dialogs.shown[0].prompt,
+            "This will destroy your existing 'Rock' Drumkit! Are you sure?");
+  EXPECT_FALSE(fs::exists(app("Rock.txt")));
+  f.kit().SaveKit();  // Yes
+  EXPECT_TRUE(fs::exists(app("Rock.txt")));
+  EXPECT_FALSE(fs::exists(app("ROCK.TXT"))) << "one file for the kit";
+
+  // A kit file that names KICK1.WAV finds kick1.wav in its folder.
+  std::string text = bytesOf(app("Rock.txt"));
+  text.replace(text.find("kick1.wav"), 9, "KICK1.WAV");
+  writeText(app("Rock.txt"), text);
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
+  ASSERT_EQ(f.kit().Instrument(0).Count(), 2);
+  EXPECT_EQ(f.kit().Instrument(0).Item(1)->filename, "kick1.wav");
+}
+
+TEST_F(KitFileTest, AnOddRecordIsMadeToFitToldOfOnceAndEveryOtherPadLoads) {
   f.sample("a.wav", 0.1f, 10);
   const std::string head = "vst samples,x," + f.folder() + ",VarnKit,";
   const std::string good = "1,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,";
-  for (const std::string bad :
-       {"10,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,", "0,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,",
-        "2,0,0,128,K,a.wav,0,0,0,0,0,0,0,0,", "2,0,0,-1,K,a.wav,0,0,0,0,0,0,0,0,"}) {
-    try {
-      loadText(head + good + bad + "end");
-      ADD_FAILURE() << "no error for " << bad;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number(), Error::kSubscriptOutOfRange) << bad;
-    }
+  const std::string after = "3,0,0,40,L,a.wav,0,0,0,0,0,0,0,0,";
+  struct Case {
+    std::string record, told;
+    int32_t key;  // pad 2's root key afterwards
+  };
+  for (const Case& c : {Case{"10,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,", "pad 10 was skipped", 38},
+                        Case{"0,0,0,36,K,a.wav,0,0,0,0,0,0,0,0,", "pad 0 was skipped", 38},
+                        Case{"2,0,0,128,M,a.wav,0,0,0,0,0,0,0,0,", "Pad 2 (M)", 127},
+                        Case{"2,0,0,-1,M,a.wav,0,0,0,0,0,0,0,0,", "Pad 2 (M)", 0}}) {
+    f.dialogs.shown.clear();
+    loadText(head + good + c.record + after + "end");
     EXPECT_FALSE(files::IsOpen(1));
     EXPECT_EQ(f.kit().Instrument(0).PAD(), "K");
+    EXPECT_EQ(f.kit().Instrument(2).PAD(), "L") << "what comes after is loaded too";
+    EXPECT_EQ(f.kit().Instrument(1).RootKey, c.key) << c.record;
+    ASSERT_EQ(f.dialogs.shown.size(), 1u) << c.record;
+    EXPECT_NE(f.dialogs.shown[0].prompt.find(c.told), std::string::npos)
+        << f.dialogs.shown[0].prompt;
   }
-  // A key pushed past 127 by the claims of other pads.
+  // A key pushed past 127 by the claims of other pads goes to the nearest free one below.
+  f.dialogs.shown.clear();
   std::string text = head + "1,0,0,126,A,a.wav,0,0,0,0,0,0,0,0,2,0,0,127,B,a.wav,0,0,0,0,0,0,0,0,";
-  text += "3,0,0,126,C,a.wav,0,0,0,0,0,0,0,0,end";
-  EXPECT_THROW(loadText(text), Error);
+  text += "3,0,0,126,C,a.wav,0,0,0,0,0,0,0,0,3,0,0,126,C,a.wav,64,0,0,0,0,0,0,0,end";
+  loadText(text);
   EXPECT_EQ(f.kit().Instrument(1).RootKey, 127);
+  EXPECT_EQ(f.kit().Instrument(2).RootKey, 125);
+  EXPECT_EQ(f.kit().Instrument(2).Count(), 2);
+  ASSERT_EQ(f.dialogs.shown.size(), 1u);
+  EXPECT_NE(f.dialogs.shown[0].prompt.find("Pad 3 (C) has the root key 125 instead of 126"),
+            std::string::npos);
+  EXPECT_EQ(f.dialogs.shown[0].prompt.find("Pad 3", f.dialogs.shown[0].prompt.find("Pad 3") + 1),
+            std::string::npos)
+      << "told once per pad";
 }
 
 TEST_F(KitFileTest, AFileThatCannotBeOpenedLeavesTheDefaultKit) {
@@ -290,6 +335,9 @@ TEST_F(KitFileTest, NamesTheFileCannotCarryAreRefusedAndNothingIsWritten) {
       {[&] { f.kit().Kitname = ".."; }, "'..'"},
       {[&] { f.kit().Instrument(2).PAD("Hi\that"); }, "'Hi\that'"},
       {[&] { f.kit().Instrument(0).Item(1)->filename = "kick,1.wav"; }, "'kick,1.wav'"},
+      {[&] { f.kit().Kitname = ".x"; }, "'.x'"},
+      {[&] { f.kit().Instrument(0).RootKey = 128; }, "Pad 1 (Kick) has the root key 128"},
+      {[&] { f.kit().Instrument(2).RootKey = -1; }, "Pad 3 (Hat) has the root key -1"},
   };
   for (const auto& [spoil, named] : cases) {
     buildRock();
