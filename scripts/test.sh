@@ -53,7 +53,7 @@ if command -v clang++ >/dev/null; then
       -DVARNKIT_BENCH=OFF --target kit_file_fuzzer; then
     corpus=build-fuzz/corpus
     mkdir -p "$corpus"
-    printf 'vst samples,\r\r\nR,\r\r\nR,\r\r\nVarnKit,\r\r\n\r\r\n1,0,0,\t36,Kick,\ta.wav,0,79,0,0,0,0,1,1,\r\r\n-1\r\n' \
+    printf 'vst samples,\r\r\nR,\r\r\nR,\r\r\nVarnKit,\r\r\n\r\r\n1,0,0,\t36,Kick,\ta.wav,0,79,0,0,0,0,1,1,\r\r\n2,0,0,\t36,Sn,\tb.wav,0,79,0,0,0,0,2,1,\r\r\n-1\r\n' \
       >"$corpus/seed.txt"
     build-fuzz/tests/fuzz/kit_file_fuzzer -max_total_time=15 "$corpus" >build-fuzz/fuzz.log 2>&1 \
       || { tail -40 build-fuzz/fuzz.log; status=1; }

@@ -16,6 +16,7 @@
 #include "sound/SoundOutput.h"
 #include "ui/main/Artwork.h"
 #include "ui/padeditor/Diag.h"
+#include "ui/toolkit/ShownText.h"
 #include "ui/toolkit/Twips.h"
 
 namespace varnkit::ui {
@@ -299,7 +300,7 @@ void Form1::loadDefaultKit() {
 }
 
 void Form1::SetPadTooltip(int pad, const std::string& text) {
-  PAD.at(std::size_t(pad))->setToolTip(QString::fromStdString(text));
+  PAD.at(std::size_t(pad))->setToolTip(shownText(text));
 }
 
 void Form1::ShowGroupImage(int pad, int group) {

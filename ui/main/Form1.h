@@ -7,6 +7,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kit/KitState.h"
 #include "kit/WindowLink.h"
@@ -130,7 +131,7 @@ class Form1 : public QWidget,
   void focusPadSurface();
   void editPad(int16_t pad);
   void closeEditor();
-  void chooseKit(const std::string& name);
+  void chooseKit(const std::string& name, const std::string& fileName);
   void learnedRootKey(int16_t note);
   bool kitFileExists(const std::string& name) const;
 
@@ -146,6 +147,7 @@ class Form1 : public QWidget,
   QTimer* soundTimer_ = nullptr;
   std::string captionBeforeLoss_;
   static constexpr std::chrono::milliseconds kMidiLook{2000};
+  std::vector<std::string> kitFiles_;  // the file of each kit-list entry
   std::string lostMidiDevice_;  // the device that went away, until it is back or another is chosen
   static constexpr std::chrono::seconds kMidiReportQuiet{2};
   bool midiReporting_ = false;

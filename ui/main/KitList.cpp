@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <algorithm>
 #include <cctype>
+#include <map>
 
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
@@ -48,25 +49,36 @@ bool Form1::kitFileExists(const std::string& name) const {
 
 void Form1::Combo1_DropDown() {
   Combo1->Clear();
-  files::DirLookup kits;
-  for (std::string f = kits.first(appFolder_ + "/*.txt"); !f.empty(); f = kits.next()) {
+  // "*.txt" finds ROCK.TXT too: each kit is listed once, and loads from the file found.
+  std::map<std::string, std::string, decltype(&files::ListOrder)> kits(&files::ListOrder);
+  files::DirLookup found;
+  for (std::string f = found.first(appFolder_ + "/*.txt"); !f.empty(); f = found.next()) {
     if (f.size() <= 4) continue;
-    if (lowerTrimmed(signatureOf(appFolder_ + "/" + f)) == "vst samples")
-      Combo1->AddItem(f.substr(0, f.size() - 4));
+    if (lowerTrimmed(signatureOf(appFolder_ + "/" + f)) != "vst samples") continue;
+    const std::string name = f.substr(0, f.size() - 4);
+    auto [at, added] = kits.emplace(name, f);
+    if (!added && f == name + ".txt") at->second = f;  // the file a save of the kit writes
+  }
+  kitFiles_.clear();
+  for (const auto& [name, file] : kits) {
+    Combo1->AddItem(name);
+    kitFiles_.push_back(file);
   }
 }
 
 void Form1::Combo1_Click() {
   kitLoading = true;
-  if (Combo1->ListIndex() >= 0) chooseKit(Combo1->Text());
+  const int index = Combo1->ListIndex();
+  if (index >= 0 && std::size_t(index) < kitFiles_.size())
+    chooseKit(Combo1->Text(), kitFiles_[std::size_t(index)]);
   kitLoading = false;
 }
 
 // The kit in memory is given up only once it is saved or the user let it go; a kit that then
 // fails to load is left without a name, so that no save can write it over a kit file.
-void Form1::chooseKit(const std::string& name) {
+void Form1::chooseKit(const std::string& name, const std::string& fileName) {
   Drumkit& kit = state_->kit();
-  const std::string file = appFolder_ + "/" + name + ".txt";
+  const std::string file = appFolder_ + "/" + fileName;
   try {
     if (!kit.OfferToSave()) {
       Combo1->setText(kit.Kitname);

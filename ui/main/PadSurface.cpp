@@ -53,8 +53,9 @@ void Form1::PAD_MouseUp(int Index, int Button, int, float, float) {
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return std::tolower(c); });
   if (lower.find(".wav") == std::string::npos || n.size() <= 4) return;
+  // The name goes to the pad as the file's bytes, not back through the shown tool tip.
   SetPadTooltip(Index, n.substr(0, n.size() - 4));
-  pad.PAD(PAD.at(std::size_t(Index))->toolTip().toStdString());
+  pad.PAD(n.substr(0, n.size() - 4));
 }
 
 void Form1::GP_MouseUp(int Index, int, int, float, float) {

@@ -1,5 +1,7 @@
 #include "ui/padeditor/Diag.h"
 
+#include "ui/toolkit/ShownText.h"
+
 #include <QGroupBox>
 #include <QPushButton>
 
@@ -44,7 +46,7 @@ void Diag::fill(int16_t Index) {
   loading = true;
   curPad = Index;
   Root->setText(std::to_string(pad.RootKey));
-  setWindowTitle(QString::fromStdString("Select Waveforms for " + pad.PAD()));
+  setWindowTitle(shownText("Select Waveforms for " + pad.PAD()));
   goToSamples(pad);
   state_.kitChanged = true;
   loading = false;

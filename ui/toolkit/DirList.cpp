@@ -1,5 +1,7 @@
 #include "ui/toolkit/DirList.h"
 
+#include "ui/toolkit/ShownText.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -40,7 +42,7 @@ std::vector<std::string> readSubfolders(const std::string& folder) {
 // Names are bytes: the item shows them as UTF-8 and keeps the exact path beside.
 QTreeWidgetItem* entry(QTreeWidgetItem* item, const std::string& text, const std::string& path,
                        const QIcon& icon) {
-  item->setText(0, QString::fromStdString(text));
+  item->setText(0, shownText(text));
   item->setData(0, Qt::UserRole, QByteArray::fromStdString(path));
   item->setIcon(0, icon);
   return item;

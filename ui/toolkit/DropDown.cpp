@@ -6,6 +6,8 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "ui/toolkit/ShownText.h"
+
 namespace varnkit::ui {
 
 DropDown::DropDown(QWidget* parent) : QComboBox(parent) {
@@ -15,7 +17,7 @@ DropDown::DropDown(QWidget* parent) : QComboBox(parent) {
   // Typing and code raise Change; choosing an entry from the list raises only Click, as the
   // kit list needs: the chosen kit must not rename the kit still in memory before it is saved.
   connect(lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
-    text_ = typed;
+    text_ = typed.toStdString();
     emit Change();
   });
   connect(this, &QComboBox::activated, this, [this] { activatedEntry(); });
@@ -31,11 +33,11 @@ DropDown::DropDown(QWidget* parent) : QComboBox(parent) {
 }
 
 std::string DropDown::Text() const {
-  return currentText().toStdString();
+  return text_;
 }
 
 void DropDown::setText(const std::string& text) {
-  text_ = QString::fromStdString(text);
+  text_ = text;
   showOwnText();
   emit Change();  // also when the text stays the same, as typing the same text over would
 }
@@ -45,7 +47,7 @@ void DropDown::Clear() {
 }
 
 void DropDown::AddItem(const std::string& entry) {
-  keepingText([&] { addItem(QString::fromStdString(entry)); });
+  keepingText([&] { addItem(shownText(entry), QByteArray::fromStdString(entry)); });
 }
 
 void DropDown::keepingText(const std::function<void()>& change) {
@@ -56,9 +58,10 @@ void DropDown::keepingText(const std::function<void()>& change) {
 }
 
 void DropDown::showOwnText() {
-  if (lineEdit()->text() == text_) return;
+  const QString shown = shownText(text_);
+  if (lineEdit()->text() == shown) return;
   const QSignalBlocker quiet(lineEdit());
-  lineEdit()->setText(text_);
+  lineEdit()->setText(shown);
 }
 
 void DropDown::activatedEntry() {
@@ -67,7 +70,7 @@ void DropDown::activatedEntry() {
     return;
   }
   picking_ = false;
-  text_ = currentText();
+  text_ = currentData().toByteArray().toStdString();
   emit Click();
 }
 

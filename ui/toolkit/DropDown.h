@@ -17,7 +17,8 @@ class DropDown : public QComboBox {
  public:
   explicit DropDown(QWidget* parent = nullptr);
 
-  // The text in the edit field. Setting it raises Change. User-interface thread.
+  // The name in the edit field, as the bytes it was given or as typed (UTF-8). Setting it
+  // raises Change. User-interface thread.
   std::string Text() const;
   void setText(const std::string& text);
   // Entries: remove all, add at the end (unsorted). Neither touches the text or raises Change.
@@ -48,7 +49,7 @@ class DropDown : public QComboBox {
   void activatedEntry();
   void showOwnText();
 
-  QString text_;          // what the box shows: typed, set by code or picked
+  std::string text_;      // the name's bytes: typed, set by code or picked
   bool picking_ = false;  // a pick in the open list is under way
 };
 

@@ -1,5 +1,7 @@
 #include "ui/toolkit/FileList.h"
 
+#include "ui/toolkit/ShownText.h"
+
 #include <QMouseEvent>
 #include <filesystem>
 #include <system_error>
@@ -45,7 +47,7 @@ void FileList::setPath(const std::string& path) {
   std::vector<std::string> names = readFiles(folder, pattern_);
   quiet_ = true;
   clear();
-  for (const std::string& name : names) addItem(QString::fromStdString(name));
+  for (const std::string& name : names) addItem(shownText(name));
   quiet_ = false;
   names_ = std::move(names);
   path_ = folder;

@@ -60,7 +60,8 @@ TEST_F(MainWindowTest, WithoutASkinThePadsAndButtonsShowTheBuiltInImages) {
 
 TEST_F(MainWindowTest, APartialSkinReplacesOnlyWhatItHolds) {
   std::filesystem::create_directories(app.path() / "skin");
-  ASSERT_TRUE(bmp(Qt::magenta, 40, 40).save(QString::fromStdString(app.file("skin/Pressed.bmp"))));
+  // Named as a system that ignores letter case may have named it.
+  ASSERT_TRUE(bmp(Qt::magenta, 40, 40).save(QString::fromStdString(app.file("skin/PRESSED.BMP"))));
   testing::writeFile(app.path() / "skin" / "Unpressed.bmp", {'n', 'o', 't'});  // unreadable
   Form1& f = start();
   EXPECT_EQ(f.P->picture()->pixmap().toImage().pixelColor(20, 20), QColor(Qt::magenta));

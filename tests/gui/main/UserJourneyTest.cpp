@@ -291,6 +291,29 @@ TEST_F(UserJourneyTest, ARightClickOnTheLabelOpensNoMenuButOneOnTheBarDoes) {
   EXPECT_TRUE(menuOpensOn(f.Picture1));
 }
 
+TEST_F(UserJourneyTest, KitsFromOtherSystemsAreListedOnceInReadingOrderAndKeepTheirNameBytes) {
+  Form1& f = open();
+  writeKit("acid", "A");
+  writeKit("Zebra", "Z");
+  std::filesystem::rename(app.path() / "Jazz.txt", app.path() / "JAZZ.TXT");
+  writeKit("Caf\xe9", "Pad\xe9");  // Windows-1252, as written on another system
+  f.state().kitChanged = false;
+  pick("JAZZ");
+  EXPECT_EQ(padName(0), "JazzKick") << "the list's file loads";
+  std::vector<std::string> listed;
+  for (int i = 0; i < f.Combo1->count(); ++i) listed.push_back(f.Combo1->itemText(i).toStdString());
+  EXPECT_EQ(listed,
+            (std::vector<std::string>{"acid", "Caf\u00e9", "default", "JAZZ", "Rock", "Zebra"}));
+  pick("Caf\u00e9");
+  EXPECT_EQ(f.state().kit().Kitname, "Caf\xe9");
+  EXPECT_EQ(f.Combo1->Text(), "Caf\xe9");
+  EXPECT_EQ(f.Combo1->lineEdit()->text(), QString("Caf\u00e9"));
+  EXPECT_EQ(padName(0), "Pad\xe9");
+  EXPECT_EQ(f.PAD[0]->toolTip(), QString("Pad\u00e9"));
+  click(f.Command1);  // saved as it came, byte for byte
+  EXPECT_NE(fileText(app.path() / "Caf\xe9.txt").find("Pad\xe9,"), std::string::npos);
+}
+
 TEST_F(UserJourneyTest, TheSoundDeviceGoesAndComesBackWithOneWordAndNoRestart) {
   auto service = std::make_shared<testing::FakeService>();
   SetDirectX7(std::make_unique<audio::DirectX7>(

@@ -418,5 +418,73 @@ TEST_F(KitFileTest, ASaveThatFailsHalfwayLeavesTheOldKitFile) {
   EXPECT_FALSE(fs::exists(app("Rock") / "big.wav"));
 }
 
+// A kit built to meet every rule of the file at once comes back from its file as it was
+// saved, and saving it again writes the same bytes.
+TEST(KitFileRoundTrip, AKitOfEveryKindOfSampleAndNameComesBackWhole) {
+  testing::KitFixture f;
+  const std::string folder = f.folder();
+  auto wav = [&](const std::string& name, std::vector<float> samples, testing::WavSpec spec) {
+    testing::writeFile(f.audio.dir.path() / name, testing::makeWav(samples, spec));
+    return name;
+  };
+  std::vector<float> quad(4 * 100, 0.1f);
+  Drumkit& kit = f.kit();
+  kit.Kitname = f.dialogs.nameBox = "Caf\xe9 Kit";
+  struct PadSpec {
+    const char* name;
+    int32_t key;
+    int group;
+    std::vector<std::pair<int32_t, std::string>> layers;
+  };
+  const PadSpec pads[] = {
+      {"Kick \xe9",
+       36,
+       0,
+       {{0, wav("Kick.WAV", testing::constant(0.2f, 50), {})},
+        {90, wav("kick hard.wav", testing::constant(0.4f, 50), {})}}},
+      {"Quad", 127, 1, {{0, wav("quad.wav", quad, {44100, 4})}}},
+      {"Hi", 127, 2, {{0, wav("hi 192.wav", testing::constant(0.3f, 960), {192000, 1})}}},
+      {"Lo", 0, 1, {{0, wav("lo 8k.wav", testing::constant(0.3f, 40), {8000, 2})}}},
+  };
+  for (int16_t i = 0; i < 4; ++i) {
+    preset& pad = kit.Instrument(i);
+    pad.PAD(pads[i].name);
+    pad.RootKey = pads[i].key;
+    pad.Grp(pads[i].group);
+    for (const auto& [vel, file] : pads[i].layers)
+      ASSERT_NE(pad.add(vel, 0, 0, file, folder), nullptr);
+  }
+  EXPECT_EQ(f.caption.captions.size(), 0u) << "every sample makes a buffer";
+  kit.SaveKit();
+  const fs::path file = f.app.path() / "Caf\xe9 Kit.txt";
+  const std::string first = bytesOf(file);
+
+  ASSERT_TRUE(kit.LoadKit(file.string()));
+  kit.Kitname = "Caf\xe9 Kit";
+  for (int16_t i = 0; i < 4; ++i) {
+    preset& pad = kit.Instrument(i);
+    EXPECT_EQ(pad.PAD(), pads[i].name);
+    EXPECT_EQ(pad.Grp(), pads[i].group);
+    ASSERT_EQ(pad.Count(), int32_t(pads[i].layers.size())) << i;
+    for (std::size_t l = 0; l < pads[i].layers.size(); ++l) {
+      EXPECT_EQ(pad.Item(int32_t(l + 1))->filename, pads[i].layers[l].second);
+      EXPECT_EQ(pad.Item(int32_t(l + 1))->VelStart, pads[i].layers[l].first);
+    }
+  }
+  // Two pads at 127: the loader keeps the first there and moves the second just below.
+  EXPECT_EQ(kit.Instrument(1).RootKey, 127);
+  EXPECT_EQ(kit.Instrument(2).RootKey, 126);
+  kit.SaveKit();
+  const std::string second = bytesOf(file);
+  std::string expected = first;
+  const std::string hiAt127 = "3,0,0,\t127,Hi,";
+  expected.replace(expected.find(hiAt127), hiAt127.size(), "3,0,0,\t126,Hi,");
+  EXPECT_EQ(second, expected);
+  ASSERT_TRUE(kit.LoadKit(file.string()));
+  kit.Kitname = "Caf\xe9 Kit";
+  kit.SaveKit();
+  EXPECT_EQ(bytesOf(file), second);
+}
+
 }  // namespace
 }  // namespace varnkit
