@@ -43,8 +43,9 @@ std::string signatureOf(const std::string& file) {
 
 }  // namespace
 
+// ROCK.TXT is the file of the kit ROCK as much as ROCK.txt would be.
 bool Form1::kitFileExists(const std::string& name) const {
-  return files::FileExists(appFolder_ + "/" + name + ".txt");
+  return !files::FileIgnoringCase(appFolder_, name + ".txt").empty();
 }
 
 void Form1::Combo1_DropDown() {
