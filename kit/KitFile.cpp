@@ -236,7 +236,7 @@ void Drumkit::ReadKit(const std::string& File) {
   files::CloseFile(kFileNumber);
   state_.kitChanged = false;
   if (changes.lines.empty()) return;
-  std::string text = "The kit file '" + File + "' did not fit everywhere, so it was loaded so:";
+  std::string text = "The kit file '" + File + "' was loaded with these changes:";
   for (const std::string& change : changes.lines) text += "\n" + change;
   state_.MsgBox(text, vbOKOnly | vbExclamation, "VarnKit");
 }

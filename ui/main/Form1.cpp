@@ -77,7 +77,10 @@ void Form1::connectHandlers() {
           [this](int, int b, int s, float x, float y) { Picture1_MouseUp(b, s, x, y); });
   connect(Combo1, &DropDown::ListDropDown, this,
           [this] { guarded([this] { Combo1_DropDown(); }); });
-  connect(Combo1, &DropDown::Click, this, [this] { guarded([this] { Combo1_Click(); }); });
+  connect(Combo1, &DropDown::Click, this, [this] {
+    guarded([this] { Combo1_Click(); });
+    focusPadSurface();  // a kit was chosen, not a name typed: the keys play it
+  });
   connect(Combo1, &DropDown::GotFocus, this, [this] { Combo1_GotFocus(); });
   connect(Combo1, &DropDown::LostFocus, this, [this] { Combo1_LostFocus(); });
   connect(Combo1, &DropDown::Escape, this, [this] { focusPadSurface(); });

@@ -206,6 +206,9 @@ TEST_F(UserJourneyTest, TheBoxLoadsAKitOnlyWhenAnEntryIsPickedFromItsOpenList) {
   EXPECT_EQ(padName(0), "JazzKick");
   EXPECT_EQ(f.Combo1->Text(), "Jazz");
   EXPECT_EQ(f.state().kit().Kitname, "Jazz");
+  key(Qt::Key_Q);  // a chosen kit is played, not renamed, by the keys
+  EXPECT_FALSE(f.nameFocus);
+  EXPECT_EQ(f.Combo1->Text(), "Jazz");
   EXPECT_NE(fileText(app.path() / "rock.txt").find("P8"), std::string::npos);
 }
 
