@@ -129,9 +129,10 @@ void JackOutput::render(jack_nframes_t frames) noexcept {
   }
 }
 
-void JackOutput::shutdown(jack_status_t, const char*, void* self) noexcept {
+void JackOutput::shutdown(jack_status_t code, const char*, void* self) noexcept {
   auto* out = static_cast<JackOutput*>(self);
-  out->serverGone_.store(true, std::memory_order_release);
+  // A client the server dropped for being too slow is closed as ever; the server lives on.
+  if ((code & JackClientZombie) == 0) out->serverGone_.store(true, std::memory_order_release);
   out->lost_.store(true, std::memory_order_release);
 }
 
