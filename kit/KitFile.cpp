@@ -42,7 +42,8 @@ bool isAbsoluteFolder(const std::string& folder) {
 
 // A sample named by a kit file must stay inside its kit folder.
 bool isPlainFileName(const std::string& name) {
-  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
 }
 
 bool cannotBeCarried(const std::string& text) {

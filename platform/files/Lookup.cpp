@@ -88,13 +88,16 @@ std::string DirLookup::next() {
 }
 
 bool FileExists(const std::string& path) {
+  // The system would read a name with a zero byte only up to it: "a.wav\0x" is no a.wav.
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
   std::error_code ec;
-  return !path.empty() && fs::is_regular_file(fs::path(path), ec);
+  return fs::is_regular_file(fs::path(path), ec);
 }
 
 std::vector<std::string> FilesIgnoringCase(const std::string& folder, const std::string& name) {
   std::vector<std::string> found;
-  if (name.empty() || name.find('/') != std::string::npos) return found;
+  if (name.empty() || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos)
+    return found;
   std::error_code ec;
   for (fs::directory_iterator it(folder.empty() ? fs::path("/") : fs::path(folder), ec), end;
        !ec && it != end; it.increment(ec)) {

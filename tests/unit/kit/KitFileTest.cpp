@@ -241,6 +241,13 @@ TEST_F(KitFileTest, NamesAreNamesAndLetterCaseNeverMakesASecondKit) {
   ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
   ASSERT_EQ(f.kit().Instrument(0).Count(), 2);
   EXPECT_EQ(f.kit().Instrument(0).Item(1)->filename, "kick1.wav");
+
+  // A name with a zero byte in it names no file, not the file up to the zero.
+  using namespace std::string_literals;
+  text.replace(text.find("KICK1.WAV"), 9, "kick1.wav\0x"s);
+  writeText(app("Rock.txt"), text);
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
+  EXPECT_EQ(f.kit().Instrument(0).Count(), 1);
 }
 
 TEST_F(KitFileTest, AnOddRecordIsMadeToFitToldOfOnceAndEveryOtherPadLoads) {
