@@ -9,6 +9,7 @@ packages=(
   jackd2 libjack-jackd2-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xdotool
+  librsvg2-bin dpkg-dev desktop-file-utils appstream file man-db groff-base
 )
 
 missing=()
