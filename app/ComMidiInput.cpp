@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 
+#include "app/OwnModule.h"
 #include "platform/com/Connection.h"
 #include "platform/com/Dispatch.h"
 #include "platform/com/Instance.h"
@@ -135,12 +136,14 @@ int32_t ComMidiInput::number(const Variant& value, int32_t fallback) {
 
 }  // namespace
 
-ui::MidiInputFactory comMidiInputFactory() {
-  return [](ui::MidiMessageSink& sink, std::string& why) -> std::unique_ptr<ui::MidiInput> {
-    auto input = std::make_unique<ComMidiInput>();
-    if (!input->create(sink, why)) return nullptr;
-    return input;
-  };
+ui::MidiInputFactory comMidiInputFactory(std::string ownModule) {
+  return
+      [ownModule](ui::MidiMessageSink& sink, std::string& why) -> std::unique_ptr<ui::MidiInput> {
+        if (!ownModule.empty() && !RegisterWhenMissing(kMidiIn, ownModule, why)) return nullptr;
+        auto input = std::make_unique<ComMidiInput>();
+        if (!input->create(sink, why)) return nullptr;
+        return input;
+      };
 }
 
 }  // namespace varnkit::app

@@ -4,14 +4,14 @@
 
 #include "kit/Error.h"
 #include "sound/SoundOutput.h"
-#include "ui/main/Form1.h"
 
 namespace varnkit {
 
-int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi) {
+int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi,
+               const ui::StartChoices& start) {
   int status = 0;
   {
-    ui::Form1 form(appFolder, std::move(makeMidi));
+    ui::Form1 form(appFolder, std::move(makeMidi), start);
     try {
       form.Form_Load();
     } catch (const Error& e) {

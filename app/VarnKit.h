@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "ui/main/Form1.h"
 #include "ui/main/MidiInput.h"
 
 namespace varnkit {
@@ -10,6 +11,7 @@ namespace varnkit {
 // Opens the main window for the program folder appFolder and runs the event loop until the
 // window closes. Returns the exit status: non-zero when start-up failed (no sound device),
 // after saying why in a message box. User-interface thread, with a QApplication made.
-int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi);
+int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi,
+               const ui::StartChoices& start = {});
 
 }  // namespace varnkit

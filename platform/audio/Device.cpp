@@ -46,6 +46,18 @@ class OfflineOutput final : public OutputBackend {
   std::shared_ptr<OfflineClock> clock_;
 };
 
+Result<std::unique_ptr<OutputBackend>> openService(SoundApi api, const std::string& clientName,
+                                                   unsigned bufferFrames) {
+  if (api == SoundApi::Jack) {
+    auto jack = JackOutput::open(clientName);
+    if (!jack.ok()) return jack.failure();
+    return std::unique_ptr<OutputBackend>(std::move(jack).value());
+  }
+  auto out = RtAudioOutput::open(api, clientName, bufferFrames);
+  if (!out.ok()) return out.failure();
+  return std::unique_ptr<OutputBackend>(std::move(out).value());
+}
+
 }  // namespace
 
 Device::Device(std::unique_ptr<OutputBackend> backend, BackendOpener opener)
@@ -61,17 +73,16 @@ Device::~Device() {
   plain_.reset();
 }
 
-Result<std::unique_ptr<Device>> Device::openDefault(const std::string& clientName) {
+Result<std::unique_ptr<Device>> Device::openDefault(const std::string& clientName,
+                                                    const OutputChoice& choice) {
   // Probing JACK must not start a server of its own on a machine that has none.
   setenv("JACK_NO_START_SERVER", "1", 0);
-  return open([clientName]() -> Result<std::unique_ptr<OutputBackend>> {
+  return open([clientName, choice]() -> Result<std::unique_ptr<OutputBackend>> {
     std::string reasons;
-    auto jack = JackOutput::open(clientName);
-    if (jack.ok()) return std::unique_ptr<OutputBackend>(std::move(jack).value());
-    reasons += "; JACK: " + jack.failure().text;
-    for (SoundApi api : {SoundApi::Pulse, SoundApi::Alsa}) {
-      auto out = RtAudioOutput::open(api, clientName);
-      if (out.ok()) return std::unique_ptr<OutputBackend>(std::move(out).value());
+    for (SoundApi api : {SoundApi::Jack, SoundApi::Pulse, SoundApi::Alsa}) {
+      if (choice.only && *choice.only != api) continue;
+      auto out = openService(api, clientName, choice.bufferFrames);
+      if (out.ok()) return std::move(out).value();
       reasons += "; " + apiName(api) + ": " + out.failure().text;
     }
     return Failure{DsResult::NoDriver, "No usable sound output device" + reasons};

@@ -25,8 +25,10 @@ class Device {
   // Opens a stream, and opens one again the same way after a loss.
   using BackendOpener = std::function<Result<std::unique_ptr<OutputBackend>>()>;
 
-  // Opens the default output of the first sound service that works: JACK, PulseAudio, ALSA.
-  static Result<std::unique_ptr<Device>> openDefault(const std::string& clientName = "VarnKit");
+  // Opens the default output of the first sound service that works: JACK, PulseAudio, ALSA;
+  // or only the service choice names. After a loss it opens again the same way.
+  static Result<std::unique_ptr<Device>> openDefault(const std::string& clientName = "VarnKit",
+                                                     const OutputChoice& choice = {});
   // A device on what opener opens, started.
   static Result<std::unique_ptr<Device>> open(BackendOpener opener);
   // A device with no stream: the caller renders its output with render(), on its own thread.

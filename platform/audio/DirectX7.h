@@ -13,8 +13,8 @@ class DirectX7 {
  public:
   using Opener = std::function<Result<std::unique_ptr<Device>>(const std::string& deviceId)>;
 
-  // Opens real devices: the empty identifier is the default output.
-  DirectX7();
+  // Opens real devices: the empty identifier is the default output, as choice has it.
+  explicit DirectX7(const OutputChoice& choice = {});
   // Opens devices with the given function (an offline device in tests and tools).
   explicit DirectX7(Opener opener) : opener_(std::move(opener)) {}
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/audio/Result.h"
@@ -11,6 +12,17 @@ namespace varnkit::audio {
 
 class FrameClock;
 class Mixer;
+
+enum class SoundApi { Jack, Pulse, Alsa };
+
+// The service's name as shown to people.
+std::string apiName(SoundApi api);
+
+// Which output the program asked for.
+struct OutputChoice {
+  std::optional<SoundApi> only;  // none: JACK, then PulseAudio, then ALSA, the first that works
+  unsigned bufferFrames = 0;     // per block, asked of PulseAudio or ALSA; 0: their default
+};
 
 class OutputBackend {
  public:

@@ -71,7 +71,8 @@ std::string RtAudioOutput::name() const {
 }
 
 Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
-                                                           const std::string& clientName) {
+                                                           const std::string& clientName,
+                                                           unsigned bufferFrames) {
   if (!compiledIn(rtApi(api))) return Failure{DsResult::NoDriver, "not available in this build"};
   try {
     auto audio = std::make_unique<RtAudio>(rtApi(api));
@@ -87,12 +88,13 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
     RtAudio::StreamOptions options;
     options.streamName = clientName;
     options.flags = api == SoundApi::Alsa ? RTAUDIO_ALSA_USE_DEFAULT : 0;
-    unsigned frames = kBlockFrames;
+    unsigned frames = bufferFrames > 0 ? bufferFrames : kBlockFrames;
     // The callback's user pointer must be the object itself, so make it first.
     std::unique_ptr<RtAudioOutput> self(new RtAudioOutput(std::move(audio), api, chooseRate(info)));
     self->audio_->openStream(&params, nullptr, RTAUDIO_FLOAT32, self->rate_, &frames,
                              &renderCallback, self.get(), &options, &ignoreStreamError);
     self->rate_ = self->audio_->getStreamSampleRate();
+    self->frames_ = frames;
     return self;
   } catch (const std::exception& e) {
     return Failure{DsResult::NoDriver, e.what()};

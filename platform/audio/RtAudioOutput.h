@@ -11,8 +11,6 @@ class RtAudio;
 
 namespace varnkit::audio {
 
-enum class SoundApi { Jack, Pulse, Alsa };
-
 class RtAudioOutput final : public OutputBackend {
  public:
   static constexpr uint32_t kPreferredRate = 44100;
@@ -20,8 +18,12 @@ class RtAudioOutput final : public OutputBackend {
   static constexpr std::chrono::milliseconds kStallLimit{750};
 
   // Opens the service's default output device, stereo float, at 44100 Hz when the device
-  // offers it and at the device's own rate otherwise. Catches every RtAudio error.
-  static Result<std::unique_ptr<RtAudioOutput>> open(SoundApi api, const std::string& clientName);
+  // offers it and at the device's own rate otherwise, asking for bufferFrames per block (0:
+  // kBlockFrames). Catches every RtAudio error.
+  static Result<std::unique_ptr<RtAudioOutput>> open(SoundApi api, const std::string& clientName,
+                                                     unsigned bufferFrames = 0);
+  // The frames per block the service granted.
+  unsigned bufferFrames() const { return frames_; }
   ~RtAudioOutput() override;
 
   uint32_t sampleRate() const override { return rate_; }
@@ -40,13 +42,11 @@ class RtAudioOutput final : public OutputBackend {
   std::unique_ptr<RtAudio> audio_;
   SoundApi api_;
   uint32_t rate_;
+  unsigned frames_ = 0;
   Mixer* mixer_ = nullptr;  // set before the stream starts
   // User-interface thread: what lost() last saw of the stream's progress.
   uint64_t seenBlocks_ = 0;
   std::chrono::steady_clock::time_point seenAt_{};
 };
-
-// The service's name as shown to people.
-std::string apiName(SoundApi api);
 
 }  // namespace varnkit::audio

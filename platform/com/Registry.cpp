@@ -1,7 +1,6 @@
 #include "platform/com/Registry.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -12,18 +11,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/files/UserFolders.h"
+
 namespace varnkit::com {
 namespace {
 
 // More than any registry holds; a longer file is damaged and read only this far.
 constexpr std::size_t kMaxSize = 16 << 20;
-
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-  if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr)
-    return user->pw_dir;
-  return "/";
-}
 
 std::string failure(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
@@ -78,10 +72,7 @@ bool replaceFile(const std::string& path, const std::string& text, std::string& 
 }  // namespace
 
 std::string registryPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  const std::string base =
-      data != nullptr && data[0] == '/' ? std::string(data) : homeFolder() + "/.local/share";
-  return base + "/VarnKit/registry";
+  return files::UserDataFolder() + "/registry";
 }
 
 RegistryKeys readRegistry(const std::string& path) {

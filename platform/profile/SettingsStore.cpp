@@ -1,11 +1,8 @@
 #include "platform/profile/SettingsStore.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <system_error>
 
+#include "platform/files/UserFolders.h"
 #include "platform/profile/IniDocument.h"
 #include "platform/profile/StoreFile.h"
 
@@ -38,12 +35,6 @@ Status makeFolder(const std::filesystem::path& folder) {
   return {};
 }
 
-std::optional<std::filesystem::path> homeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return home;
-  if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir && *pw->pw_dir) return pw->pw_dir;
-  return std::nullopt;
-}
-
 }  // namespace
 
 SettingsStore::SettingsStore(std::filesystem::path file) : file_(std::move(file)) {}
@@ -72,15 +63,7 @@ Status SettingsStore::write(std::string_view section, std::string_view key,
 }
 
 std::optional<std::filesystem::path> userStorePath() {
-  std::filesystem::path config;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-    config = xdg;
-  } else if (const auto home = homeFolder()) {
-    config = *home / ".config";
-  } else {
-    return std::nullopt;
-  }
-  return config / "VarnKit" / "VarnKit.ini";
+  return std::filesystem::path(files::UserConfigFolder()) / "VarnKit.ini";
 }
 
 }  // namespace varnkit::profile

@@ -33,8 +33,11 @@ bool exists(const std::string& path, files::Admit admit = files::Admit::Files) {
 
 }  // namespace
 
-Form1::Form1(std::string appFolder, MidiInputFactory makeMidi)
-    : appFolder_(std::move(appFolder)), makeMidi_(std::move(makeMidi)), boxes_(this) {
+Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices start)
+    : appFolder_(std::move(appFolder)),
+      makeMidi_(std::move(makeMidi)),
+      start_(std::move(start)),
+      boxes_(this) {
   setWindowTitle(kProgramName);
   setWindowIcon(programIcon());
   setFixedSize(px(kClientWidth), px(kClientHeight));
@@ -219,10 +222,13 @@ void Form1::Form_Load() {
     GP[i]->setPicture(Loff->picture());
   }
   buildDeviceMenu();
-  rememberedDevice();
+  if (start_.midi.empty())
+    rememberedDevice();
+  else
+    deviceNamed(start_.midi);
   watchMidi();
   state_->kit().Clear();
-  loadDefaultKit();
+  loadStartKit();
 }
 
 void Form1::loadSkin() {
@@ -290,15 +296,31 @@ void Form1::m_Click(int16_t Index) {
   WriteSetting("Lastmidi", "0");
 }
 
-void Form1::loadDefaultKit() {
-  const std::string file = appFolder_ + "/default.txt";
-  if (!files::FileExists(file)) return;
+// The first input whose name holds part, as the user would pick it from the menu.
+void Form1::deviceNamed(const std::string& part) {
+  for (int16_t k = 1; k < midi->Count(); ++k) {
+    if (midi->Caption(k).find(part) != std::string::npos) {
+      m_Click(k);
+      return;
+    }
+  }
+  m_Click(0);
+  boxes_.MsgBox("No MIDI input has \"" + part + "\" in its name, so none is open.",
+                vbOKOnly | vbExclamation, "");
+}
+
+void Form1::loadStartKit() {
+  if (start_.kit == "default" && !files::FileExists(appFolder_ + "/default.txt")) return;
+  const std::string found = files::FileIgnoringCase(appFolder_, start_.kit + ".txt");
+  const std::string file = appFolder_ + "/" + (found.empty() ? start_.kit + ".txt" : found);
   try {
     state_->kit().ReadKit(file);  // nothing is unsaved yet
-    Combo1->setText("default");
+    state_->kit().Kitname = start_.kit;
+    Combo1->setText(start_.kit);
   } catch (const Error& e) {
     state_->kit().Clear();
-    boxes_.MsgBox("The default kit could not be loaded: " + e.text(), vbOKOnly | vbExclamation, "");
+    boxes_.MsgBox("The kit '" + start_.kit + "' could not be loaded: " + e.text(),
+                  vbOKOnly | vbExclamation, "");
   }
 }
 

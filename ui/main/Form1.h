@@ -26,6 +26,12 @@ namespace varnkit::ui {
 
 class Diag;
 
+// What the command line asks of the start.
+struct StartChoices {
+  std::string kit = "default";  // loaded at start when its file is there
+  std::string midi;             // part of the name of the MIDI input to open; "": the remembered
+};
+
 // All members: user-interface thread.
 class Form1 : public QWidget,
               public PadView,
@@ -36,7 +42,7 @@ class Form1 : public QWidget,
 
  public:
   // appFolder: the program folder (kits, the skin folder); makeMidi: the MIDI input control.
-  Form1(std::string appFolder, MidiInputFactory makeMidi);
+  Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices start = {});
   ~Form1() override;
 
   // Start-up: sound device, skin, pictures, device menu, last device, kit, default kit.
@@ -115,7 +121,8 @@ class Form1 : public QWidget,
   void loadSkin();
   void buildDeviceMenu();
   void rememberedDevice();
-  void loadDefaultKit();
+  void deviceNamed(const std::string& part);
+  void loadStartKit();
   void watchSound();
   // The MIDI input device: looked at every kMidiLook, reopened by name once it is back.
   void watchMidi();
@@ -137,6 +144,7 @@ class Form1 : public QWidget,
 
   std::string appFolder_;
   MidiInputFactory makeMidi_;
+  StartChoices start_;
   std::unique_ptr<MidiInput> midi_;
   MidiEventQueue* midiEvents_ = nullptr;
   std::unique_ptr<Diag> diag_;  // the pad editor, made on first use

@@ -138,6 +138,28 @@ TEST_F(MainWindowTest, TheDeviceMenuListsTheDevicesAndReopensTheRememberedOne) {
   EXPECT_TRUE(f.midi->Checked(0));
 }
 
+TEST_F(MainWindowTest, TheCommandLineChoosesTheStartKitAndTheMidiInputByName) {
+  WriteSetting("Lastmidi", "1");
+  writeKit("default", "Boom");
+  writeKit("LIVE", "Snare");  // found as "Live" whatever its letter case
+  const std::vector<std::string> devices{"Pads In", "E-Kit Drum Port", "Drum Port 2"};
+  Form1& f = start(&devices, {"Live", "Drum Port"});
+  EXPECT_EQ(f.Combo1->Text(), "Live");
+  EXPECT_EQ(f.state().kit().Kitname, "Live");
+  EXPECT_EQ(f.state().kit().Instrument(0).PAD(), "Snare");
+  EXPECT_FALSE(f.state().kitChanged);
+  EXPECT_EQ(midiFake->opened, std::vector<int32_t>{1});  // the first that matches
+  EXPECT_TRUE(f.midi->Checked(2));
+  EXPECT_TRUE(shown.empty());
+
+  // A name nothing matches opens nothing, and says so.
+  Form1& g = start(&devices, {"default", "Roland"});
+  EXPECT_TRUE(g.midi->Checked(0));
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].prompt.find("\"Roland\""), std::string::npos);
+  EXPECT_EQ(g.state().kit().Instrument(0).PAD(), "Boom");
+}
+
 TEST_F(MainWindowTest, AFailedOpenNamesTheDeviceAndFallsBackToNoMidi) {
   const std::vector<std::string> devices{"A", "B", "Drum Brain"};
   Form1& f = start(&devices);

@@ -58,7 +58,9 @@ class MainWindowTest : public ::testing::Test {
   }
 
   // Makes and starts the window; midiDevices null: the MIDI module cannot be created.
-  ui::Form1& start(const std::vector<std::string>* midiDevices = nullptr) {
+  ui::Form1& start(const std::vector<std::string>* midiDevices = nullptr,
+                   const ui::StartChoices& choices = {}) {
+    form.reset();
     auto fake = std::make_unique<FakeMidiInput>();
     midiFake = fake.get();
     if (midiDevices != nullptr) fake->names = *midiDevices;
@@ -73,7 +75,8 @@ class MainWindowTest : public ::testing::Test {
             return nullptr;
           }
           return std::unique_ptr<ui::MidiInput>(new Forward(f));
-        });
+        },
+        choices);
     form->Form_Load();
     return *form;
   }

@@ -1,0 +1,33 @@
+#include "app/Installation.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/files/Lookup.h"
+#include "platform/files/UserFolders.h"
+#include "tools/StarterKitMaker.h"
+
+namespace varnkit::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+}  // namespace
+
+std::string KitFolderFor(const std::string& programFolder) {
+  const std::string name = programFolder.substr(programFolder.rfind('/') + 1);
+  return name == "bin" ? files::UserDataFolder() : programFolder;
+}
+
+bool PrepareKitFolder(const std::string& folder, std::string& why) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec) {
+    why = "cannot make the kit folder " + folder + ": " + ec.message();
+    return false;
+  }
+  if (files::FileExists(folder + "/default.txt")) return true;
+  return tools::MakeStarterKit(folder, why);
+}
+
+}  // namespace varnkit::app
