@@ -133,6 +133,19 @@ TEST_F(InstalledVarnKit, OptionsAreCheckedBeforeAnyWindowAndShapeTheStart) {
        {"--kit NAME", "--audio jack|pulse|alsa", "--buffer FRAMES", "--midi NAME", "--version"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
+  // Only the back-end asked for is tried: with JACK there but no PulseAudio, no sound device.
+  env["PULSE_SERVER"] = "unix:" + (home.path() / "no-pulse").string();
+  program = std::make_unique<Child>(
+      std::vector<std::string>{installed.string(), "--audio", "pulse", "--buffer", "512"}, env);
+  std::string box = xdotool({"search", "--sync", "--onlyvisible", "--name", "^VarnKit$"});
+  box = box.substr(0, box.find('\n'));
+  ASSERT_FALSE(box.empty()) << "no message box";
+  EXPECT_FALSE(rig.listenTo("VarnKit:"));
+  xdotool({"windowfocus", "--sync", box});
+  xdotool({"key", "Return"});
+  EXPECT_EQ(program->wait(), 1);
+  env.erase("PULSE_SERVER");
+
   // A kit of the user's, chosen by name in any letter case; the buffer is JACK's to choose.
   writeLevelKit("Quiet");
   startProgram({installed.string(), "--kit", "quiet", "--buffer", "128", "--audio", "jack"});
