@@ -4,7 +4,6 @@
 #include <system_error>
 
 #include "platform/files/Lookup.h"
-#include "platform/files/UserFolders.h"
 #include "tools/StarterKitMaker.h"
 
 namespace varnkit::app {
@@ -13,11 +12,6 @@ namespace {
 namespace fs = std::filesystem;
 
 }  // namespace
-
-std::string KitFolderFor(const std::string& programFolder) {
-  const std::string name = programFolder.substr(programFolder.rfind('/') + 1);
-  return name == "bin" ? files::UserDataFolder() : programFolder;
-}
 
 bool PrepareKitFolder(const std::string& folder, std::string& why) {
   std::error_code ec;

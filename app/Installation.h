@@ -6,11 +6,6 @@
 
 namespace varnkit::app {
 
-// The folder for kits, their sample folders, default.txt and the skin folder. A program that
-// lives in a folder named "bin", as installed programs do, keeps them in the user's data
-// folder; any other keeps them in its own folder (programFolder), as a build tree does.
-std::string KitFolderFor(const std::string& programFolder);
-
 // Makes folder when it is not there and, when it has no default.txt, the starter kit in it.
 // False and why when either failed; the program still starts, with what there is.
 bool PrepareKitFolder(const std::string& folder, std::string& why);

@@ -14,6 +14,7 @@
 #include "kit/Error.h"
 #include "kit/Funk.h"
 #include "platform/files/Lookup.h"
+#include "platform/files/UserFolders.h"
 #include "sound/SoundOutput.h"
 
 namespace {
@@ -50,7 +51,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "varnkit: %s\n", e.text().c_str());
     return 1;
   }
-  const std::string kits = app::KitFolderFor(program);
+  const std::string kits = files::KitFolderFor(program);
   if (std::string why; !app::PrepareKitFolder(kits, why))
     std::fprintf(stderr, "varnkit: %s\n", why.c_str());
   if (options.kit != "default" && files::FileIgnoringCase(kits, options.kit + ".txt").empty())

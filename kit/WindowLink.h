@@ -2,6 +2,8 @@
 // What the kit model needs of the main window, so that it knows nothing of the toolkit.
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace varnkit {
 
@@ -55,6 +57,24 @@ struct WindowLink {
   CaptionView& caption;
   KitNameBox& nameBox;
   MessageBoxes& boxes;
+};
+
+// No window at all, for tools that build and save kits: shows nothing, keeps what it is told
+// and answers every question Yes.
+struct Headless : PadView, CaptionView, KitNameBox, MessageBoxes {
+  explicit Headless(std::string kitName) : name(std::move(kitName)) {}
+  void SetPadTooltip(int, const std::string&) override {}
+  void ShowGroupImage(int, int) override {}
+  void SetCaption(const std::string&) override {}
+  std::string KitNameText() const override { return name; }
+  int MsgBox(const std::string& prompt, int buttons, const std::string&) override {
+    if ((buttons & 7) != vbYesNo) told.push_back(prompt);
+    return vbYes;
+  }
+  WindowLink link() { return WindowLink{*this, *this, *this, *this}; }
+
+  std::string name;
+  std::vector<std::string> told;
 };
 
 }  // namespace varnkit

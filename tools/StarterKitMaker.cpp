@@ -16,15 +16,6 @@ namespace varnkit::tools {
 namespace {
 namespace fs = std::filesystem;
 
-// No window: nothing to show, and every question is answered Yes.
-struct NoWindow : PadView, CaptionView, KitNameBox, MessageBoxes {
-  void SetPadTooltip(int, const std::string&) override {}
-  void ShowGroupImage(int, int) override {}
-  void SetCaption(const std::string&) override {}
-  std::string KitNameText() const override { return "default"; }
-  int MsgBox(const std::string&, int, const std::string&) override { return vbYes; }
-};
-
 struct Layer {
   int velStart;
   std::function<std::vector<float>(float)> make;
@@ -72,9 +63,9 @@ bool makeKit(const fs::path& app, std::string& why) {
   const fs::path scratch =
       fs::temp_directory_path() / ("varnkit-starter-" + std::to_string(getpid()));
   fs::create_directories(scratch);
-  NoWindow window;
+  Headless window("default");
   auto device = audio::Device::openOffline(kSynthRate);
-  KitState state(WindowLink{window, window, window, window}, app.string());
+  KitState state(window.link(), app.string());
   state.setSoundDevice(device.get());
   Drumkit& kit = state.kit();
   const auto pads = drums();

@@ -33,4 +33,9 @@ std::string UserConfigFolder() {
   return baseFolder("XDG_CONFIG_HOME", "/.config") + "/VarnKit";
 }
 
+std::string KitFolderFor(const std::string& programFolder) {
+  const std::string name = programFolder.substr(programFolder.rfind('/') + 1);
+  return name == "bin" ? UserDataFolder() : programFolder;
+}
+
 }  // namespace varnkit::files

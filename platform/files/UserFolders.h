@@ -14,4 +14,9 @@ std::string UserDataFolder();
 // $XDG_CONFIG_HOME/VarnKit, with ~/.config when XDG_CONFIG_HOME is unset or not absolute.
 std::string UserConfigFolder();
 
+// The folder for kits, their sample folders, default.txt and the skin folder. A program that
+// lives in a folder named "bin", as installed programs do, keeps them in the user's data
+// folder; any other keeps them in its own folder (programFolder), as a build tree does.
+std::string KitFolderFor(const std::string& programFolder);
+
 }  // namespace varnkit::files
