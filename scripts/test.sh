@@ -49,7 +49,8 @@ else
   status=1
 fi
 
-# The kit file loader under libFuzzer, for a short while, where clang is there to build it.
+# The kit file loader and the SFZ reader under libFuzzer, for a short while, where clang is
+# there to build them.
 if command -v clang++ >/dev/null; then
   echo "== kit file fuzzing =="
   if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
@@ -61,6 +62,19 @@ if command -v clang++ >/dev/null; then
     build-fuzz/tests/fuzz/kit_file_fuzzer -max_total_time=15 "$corpus" >build-fuzz/fuzz.log 2>&1 \
       || { tail -40 build-fuzz/fuzz.log; status=1; }
     tail -1 build-fuzz/fuzz.log
+  else
+    status=1
+  fi
+  echo "== SFZ fuzzing =="
+  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
+      -DVARNKIT_BENCH=OFF --target sfz_fuzzer; then
+    corpus=build-fuzz/sfz-corpus
+    mkdir -p "$corpus"
+    printf '<control> default_path=S\\\n#define $K 36\n<global> volume=-3\n<group> group=1 off_by=2 group_label=Hat\n<region> sample=a b.wav key=$K hivel=64\n<region> sample=c.wav lokey=c4 hikey=e4 pitch_keycenter=d4 /* x */ // y\n#include "1.sfz"\n\0<group> group=2\n<region> sample=d.wav key=f#2 ampeg_attack=1\n#include "1.sfz"\n' \
+      >"$corpus/seed.sfz"
+    build-fuzz/tests/fuzz/sfz_fuzzer -max_total_time=10 "$corpus" >build-fuzz/sfz-fuzz.log 2>&1 \
+      || { tail -40 build-fuzz/sfz-fuzz.log; status=1; }
+    tail -1 build-fuzz/sfz-fuzz.log
   else
     status=1
   fi
