@@ -47,6 +47,7 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices star
   buildHolders();
   midi = new PopupMenu("midi", "No Midi", this);
   connect(midi, &PopupMenu::Click, this, [this](int index) { m_Click(int16_t(index)); });
+  midi->addCommand("Import kit...", [this] { importKit(); });
   state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
   midiEvents_ = new MidiEventQueue(
       [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2, std::optional<uint32_t> cycle) {

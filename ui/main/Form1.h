@@ -76,6 +76,8 @@ class Form1 : public QWidget,
   void Combo1_GotFocus() { nameFocus = true; }
   void Combo1_LostFocus() { nameFocus = false; }
   void Command1_Click();
+  // "Import kit..." in the device menu: another sampler's kit, imported and loaded.
+  void importKit();
   // Offers to save, then closes the input and the pad editor. False only when the user
   // wanted the kit saved and it could not be: then the window stays open and all works on.
   bool Form_QueryUnload();
@@ -139,6 +141,9 @@ class Form1 : public QWidget,
   void editPad(int16_t pad);
   void closeEditor();
   void chooseKit(const std::string& name, const std::string& fileName);
+  // OfferToSave; false, with the box showing the kit again, when the kit must stay.
+  bool letKitGo(const std::string& next);
+  void loadKitFile(const std::string& name, const std::string& fileName);
   void learnedRootKey(int16_t note);
   bool kitFileExists(const std::string& name) const;
 

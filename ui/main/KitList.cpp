@@ -6,12 +6,14 @@
 #include <cctype>
 #include <map>
 
+#include "import/KitImport.h"
 #include "kit/Drumkit.h"
 #include "kit/Error.h"
 #include "kit/Funk.h"
 #include "platform/files/Lookup.h"
 #include "platform/files/TextFiles.h"
 #include "ui/main/Form1.h"
+#include "ui/toolkit/FileChooser.h"
 
 namespace varnkit::ui {
 namespace {
@@ -78,19 +80,25 @@ void Form1::Combo1_Click() {
 // The kit in memory is given up only once it is saved or the user let it go; a kit that then
 // fails to load is left without a name, so that no save can write it over a kit file.
 void Form1::chooseKit(const std::string& name, const std::string& fileName) {
+  if (letKitGo(name)) loadKitFile(name, fileName);
+}
+
+bool Form1::letKitGo(const std::string& next) {
   Drumkit& kit = state_->kit();
-  const std::string file = appFolder_ + "/" + fileName;
   try {
-    if (!kit.OfferToSave()) {
-      Combo1->setText(kit.Kitname);
-      return;
-    }
+    if (kit.OfferToSave()) return true;
+    Combo1->setText(kit.Kitname);
   } catch (const Error& e) {
     Combo1->setText(kit.Kitname);
-    boxes_.MsgBox("The kit was not saved, so '" + name + "' was not loaded: " + e.text(),
+    boxes_.MsgBox("The kit was not saved, so '" + next + "' was not loaded: " + e.text(),
                   vbOKOnly | vbExclamation, "");
-    return;
   }
+  return false;
+}
+
+void Form1::loadKitFile(const std::string& name, const std::string& fileName) {
+  Drumkit& kit = state_->kit();
+  const std::string file = appFolder_ + "/" + fileName;
   try {
     kit.ReadKit(file);
     kit.Kitname = name;
@@ -100,6 +108,33 @@ void Form1::chooseKit(const std::string& name, const std::string& fileName) {
     boxes_.MsgBox("The kit file '" + file + "' could not be loaded: " + e.text(),
                   vbOKOnly | vbExclamation, "");
   }
+}
+
+// Another sampler's kit becomes a kit of the list and, once the kit in use may go, the kit in
+// use.
+void Form1::importKit() {
+  const std::string source = FileChooser::ChooseFile(
+      this, {"Import kit", "Drum kits (*.sfz *.SFZ *.h2drumkit drumkit.xml);;All files (*)"});
+  if (source.empty()) return;
+  const import::ImportOutcome outcome =
+      import::ImportKit({source, appFolder_, ""}, [this](const std::string& name) {
+        return boxes_.MsgBox(
+                   "This will destroy your existing '" + name + "' Drumkit! Are you sure?",
+                   vbYesNo | vbQuestion, "Question") == vbYes;
+      });
+  if (!outcome.ok) {
+    boxes_.MsgBox("The kit was not imported: " + outcome.error, vbOKOnly | vbExclamation, "");
+    return;
+  }
+  boxes_.MsgBox(outcome.summary, vbOKOnly, "Import kit");
+  // A failed or refused import costs no question; a kit that stays is still listed.
+  if (!letKitGo(outcome.kitName)) return;
+  kitLoading = true;
+  Combo1->setText(outcome.kitName);
+  kitLoading = false;
+  loadKitFile(outcome.kitName, outcome.kitName + ".txt");
+  state_->kitChanged = false;
+  focusPadSurface();
 }
 
 void Form1::Command1_Click() {

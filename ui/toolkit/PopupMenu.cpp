@@ -12,7 +12,8 @@ PopupMenu::PopupMenu(const std::string& caption, const std::string& firstItem, Q
 void PopupMenu::Load(int index, const std::string& caption) {
   if (index != Count()) return;  // items are added in order after those that exist
   // A device name may hold "&", which the menu would take for a shortcut marker.
-  QAction* item = menu_.addAction(QString::fromStdString(caption).replace("&", "&&"));
+  QAction* item = new QAction(QString::fromStdString(caption).replace("&", "&&"), &menu_);
+  menu_.insertAction(separator_, item);  // null: at the end
   item->setCheckable(true);
   connect(item, &QAction::triggered, this, [this, index] {
     // Qt toggles the mark on a click; the handler alone decides where the mark goes.
@@ -20,6 +21,12 @@ void PopupMenu::Load(int index, const std::string& caption) {
     emit Click(index);
   });
   items_.push_back(item);
+}
+
+void PopupMenu::addCommand(const std::string& caption, std::function<void()> run) {
+  if (separator_ == nullptr) separator_ = menu_.addSeparator();
+  QAction* command = menu_.addAction(QString::fromStdString(caption));
+  connect(command, &QAction::triggered, this, std::move(run));
 }
 
 std::string PopupMenu::Caption(int index) const {

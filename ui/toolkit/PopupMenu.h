@@ -4,6 +4,7 @@
 
 #include <QMenu>
 #include <QObject>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,12 @@ class PopupMenu : public QObject {
   // caption: the menu's own caption; firstItem: the caption of item 0.
   PopupMenu(const std::string& caption, const std::string& firstItem, QWidget* parent = nullptr);
 
-  // Adds item index (the next number) with caption, unchecked. User-interface thread.
+  // Adds item index (the next number) with caption, unchecked, above any command.
+  // User-interface thread.
   void Load(int index, const std::string& caption);
+  // Adds a command below the items, after a separator, that calls run when chosen.
+  // User-interface thread.
+  void addCommand(const std::string& caption, std::function<void()> run);
   int Count() const { return int(items_.size()); }
   std::string Caption(int index) const;
   bool Checked(int index) const;
@@ -34,6 +39,7 @@ class PopupMenu : public QObject {
  private:
   QMenu menu_;
   std::vector<QAction*> items_;
+  QAction* separator_ = nullptr;  // above the commands, once there is one
 };
 
 }  // namespace varnkit::ui

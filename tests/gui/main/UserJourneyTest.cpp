@@ -17,6 +17,7 @@
 #include "tests/support/AudioFixture.h"
 #include "tests/support/FakeStream.h"
 #include "ui/padeditor/Diag.h"
+#include "ui/toolkit/FileChooser.h"
 
 namespace varnkit::ui {
 namespace {
@@ -376,6 +377,57 @@ TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenIt
   QTest::qWait(2500);
   EXPECT_TRUE(f.midi->Checked(0));
   EXPECT_FALSE(f.midi->Checked(1));
+}
+
+TEST_F(UserJourneyTest, AKitImportedFromTheMenuIsSavedListedAndPlaysAfterTheUsualQuestion) {
+  Form1& f = open();
+  f.state().kitChanged = true;  // the kit in use is offered for saving
+  testing::TempDir source;
+  testing::writeFile(source.path() / "Kick Soft.wav",
+                     testing::makeWav(testing::constant(0.1f, 2000), {}));
+  testing::writeFile(source.path() / "Kick Hard.wav",
+                     testing::makeWav(testing::constant(0.3f, 2000), {}));
+  std::ofstream(source.path() / "drums.sfz")
+      << "<group> key=36\n<region> sample=Kick Soft.wav hivel=63\n"
+         "<region> sample=Kick Hard.wav lovel=64\n";
+  std::ofstream(source.path() / "broken.sfz") << "<region> sample=gone.wav key=38\n";
+  std::string offered = (source.path() / "broken.sfz").string();
+  FileChooser::setAnswerer([&](const FileChoiceRequest&) { return offered; });
+  answer = vbNo;
+  // The last entry of the bar's menu, chosen with the keys as a user may.
+  auto importFromMenu = [&] {
+    QTimer::singleShot(50, [] {
+      QWidget* menu = QApplication::activePopupWidget();
+      ASSERT_NE(menu, nullptr);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Up);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
+    });
+    QTest::mouseClick(window(), Qt::RightButton, {}, at(f.Picture1, {2, 2}));
+    QTest::qWait(50);
+  };
+
+  importFromMenu();  // a broken source: said plainly, nothing written, the kit stays
+  ASSERT_FALSE(shown.empty());
+  EXPECT_NE(shown.back().prompt.find("gone.wav"), std::string::npos) << shown.back().prompt;
+  EXPECT_FALSE(std::filesystem::exists(app.path() / "broken.txt"));
+  EXPECT_EQ(f.Combo1->Text(), "default");
+  EXPECT_EQ(asked("save changes?"), 0);
+
+  offered = (source.path() / "drums.sfz").string();
+  shown.clear();
+  importFromMenu();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].title, "Import kit");
+  EXPECT_NE(shown[0].prompt.find("Pad 1: Kick Soft"), std::string::npos) << shown[0].prompt;
+  EXPECT_EQ(shown[1].prompt, "save changes?");
+  EXPECT_EQ(f.Combo1->Text(), "drums");
+  EXPECT_FALSE(f.state().kitChanged);
+  EXPECT_TRUE(std::filesystem::exists(app.path() / "drums" / "Kick Hard.wav"));
+  key(Qt::Key_Q);  // full velocity: the hard layer
+  EXPECT_NEAR(heard(), pcm16(0.3f), 1e-6);
+  openList();
+  EXPECT_GE(f.Combo1->findText("drums"), 0);
+  FileChooser::setAnswerer(nullptr);
 }
 
 }  // namespace

@@ -8,8 +8,11 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <thread>
 
 #include "app/ComMidiInput.h"
@@ -154,6 +157,50 @@ TEST_F(ProgramOnJack, EveryHitSoundsTwoCyclesAfterTheCycleItCameInWhereverInItIt
   // A window thread held up for two whole cycles makes a hit late; that may happen on a
   // busy machine now and then, but not as a rule.
   EXPECT_GE(exact, 10);
+}
+
+// A Hydrogen kit brought in with varnkit-import: every pad answers its General MIDI note, soft
+// and hard hits each with their own layer. Each sample has a length of its own, which tells
+// which one sounded whatever the velocity makes of its level.
+TEST_F(ProgramOnJack, AnImportedKitPlaysEachPadByItsNoteAtTheRightLayer) {
+  const int notes[9] = {36, 38, 42, 46, 50, 47, 43, 49, 51};
+  auto length = [](int pad, bool hard) {
+    return std::size_t(1000 + 100 * pad + (hard ? 2000 : 0));
+  };
+  testing::TempDir source;
+  std::ofstream xml(source.path() / "drumkit.xml");
+  xml << "<?xml version='1.0'?>\n<drumkit_info><name>Jack Kit</name><instrumentList>";
+  for (int i = 0; i < 9; ++i) {
+    const int n = 8 - i;  // listed backwards: the pads are found by their notes
+    const std::string s = "s" + std::to_string(n) + ".wav", h = "h" + std::to_string(n) + ".wav";
+    testing::writeFile(source.path() / s,
+                       testing::makeWav(testing::constant(0.5f, length(n, false)), {}));
+    testing::writeFile(source.path() / h,
+                       testing::makeWav(testing::constant(0.5f, length(n, true)), {}));
+    xml << "<instrument><id>" << i << "</id><name>Drum " << n << "</name><midiOutNote>" << notes[n]
+        << "</midiOutNote><muteGroup>-1</muteGroup><instrumentComponent>"
+        << "<component_id>0</component_id><layer><filename>" << s
+        << "</filename><min>0</min><max>0.5</max></layer><layer><filename>" << h
+        << "</filename><min>0.5</min><max>1</max></layer></instrumentComponent></instrument>";
+  }
+  xml << "</instrumentList></drumkit_info>\n";
+  xml.close();
+  const std::string command = std::string(VARNKIT_IMPORT) + " '" + source.path().string() +
+                              "' --into '" + app.path().string() + "' --name Imported >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  form->state().kit().ReadKit((app.path() / "Imported.txt").string());
+  auto soundingFrames = [&](int note, int velocity) {
+    const std::size_t from = rig.recorded();
+    rig.send(0x99, uint8_t(note), uint8_t(velocity));
+    pumpUntil([&] { return rig.recorded() > from + rig.rate() / 8; });
+    const auto sound = rig.recording();
+    return std::size_t(std::count_if(sound.begin() + std::ptrdiff_t(from), sound.end(),
+                                     [](float v) { return v != 0.0f; }));
+  };
+  for (int i = 0; i < 9; ++i) {
+    EXPECT_EQ(soundingFrames(notes[i], 63), length(i, false)) << "soft " << i;
+    EXPECT_EQ(soundingFrames(notes[i], 64), length(i, true)) << "hard " << i;
+  }
 }
 
 }  // namespace

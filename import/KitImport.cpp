@@ -1,0 +1,139 @@
+#include "import/KitImport.h"
+
+#include <stdlib.h>
+
+#include <memory>
+#include <system_error>
+
+#include "import/Hydrogen.h"
+#include "import/Sfz.h"
+#include "kit/Drumkit.h"
+#include "kit/Error.h"
+#include "kit/KitState.h"
+#include "kit/Layer.h"
+#include "kit/WindowLink.h"
+#include "platform/audio/Device.h"
+#include "platform/files/FileOps.h"
+#include "platform/files/Lookup.h"
+
+namespace varnkit::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of its own under the system's temporary folder, removed with the object.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (fs::temp_directory_path() / "varnkit-import-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+bool isSfz(const fs::path& source) {
+  std::string ext = source.extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".sfz";
+}
+
+ReadResult readSource(const fs::path& source, const fs::path& scratch) {
+  std::error_code ec;
+  if (!fs::exists(source, ec)) return {std::nullopt, "There is no " + source.string() + "."};
+  if (isSfz(source)) return ReadSfz(source);
+  return ReadHydrogenKit(source, scratch);
+}
+
+// Names every sample under its kit-folder name in staging, by a link where the system allows
+// one (the save makes the only copy), else by a copy; the failure, or "".
+std::string stageSamples(const ImportPlan& plan, const fs::path& staging) {
+  std::error_code ec;
+  fs::create_directories(staging, ec);
+  if (ec) return "Cannot make the folder " + staging.string() + ": " + ec.message();
+  for (const auto& pad : plan.pads) {
+    if (!pad) continue;
+    for (const PlannedLayer& layer : pad->layers) {
+      const fs::path target = staging / layer.fileName;
+      if (fs::exists(target, ec)) continue;  // one sample used by two layers
+      fs::create_symlink(fs::absolute(layer.source), target, ec);
+      if (!ec) continue;
+      if (files::Status s = files::CopyFile(layer.source.string(), target.string()); !s.ok)
+        return "The sample " + layer.source.string() + " cannot be copied: " + s.error;
+    }
+  }
+  return "";
+}
+
+// Puts the plan's pads into state's kit, decoding every sample; the failure, or "".
+std::string buildKit(const ImportPlan& plan, const fs::path& staging, KitState& state) {
+  Drumkit& kit = state.kit();
+  for (int i = 0; i < 9; ++i) {
+    if (!plan.pads[i]) continue;
+    const PlannedPad& planned = *plan.pads[i];
+    preset& pad = kit.Instrument(int16_t(i));
+    pad.PAD(planned.name);
+    pad.RootKey = planned.rootKey;
+    pad.Grp(planned.group);
+    for (const PlannedLayer& layer : planned.layers) {
+      const Layer* added = pad.add(layer.velStart, 0, 0, layer.fileName, staging.string());
+      if (added == nullptr || added->buffer() == nullptr)
+        return "The sample " + layer.source.string() + " of '" + planned.sourceName +
+               "' cannot be read as sound.";
+    }
+  }
+  kit.Kitname = plan.kitName;
+  return "";
+}
+
+ImportOutcome failed(std::string why) {
+  ImportOutcome out;
+  out.error = std::move(why);
+  return out;
+}
+
+}  // namespace
+
+ImportOutcome ImportKit(const ImportRequest& request, const ReplaceQuestion& mayReplace) {
+  ScratchFolder scratch;
+  if (scratch.path().empty()) return failed("Cannot make a temporary folder to import into.");
+  const ReadResult read = readSource(request.source, scratch.path() / "source");
+  if (!read.kit) return failed(read.error);
+  ImportPlan plan = PlanImport(*read.kit, request.name);
+  if (std::none_of(plan.pads.begin(), plan.pads.end(), [](const auto& p) { return p.has_value(); }))
+    return failed("The kit " + request.source.string() + " has no instrument with a sample.");
+  std::error_code ec;
+  fs::create_directories(request.into, ec);
+  if (!files::FilesIgnoringCase(request.into.string(), plan.kitName + ".txt").empty() &&
+      !mayReplace(plan.kitName))
+    return failed("A kit named '" + plan.kitName + "' is there already; it was left as it was.");
+  const fs::path staging = scratch.path() / "samples";
+  if (std::string why = stageSamples(plan, staging); !why.empty()) return failed(why);
+
+  Headless window(plan.kitName);
+  auto device = audio::Device::openOffline(44100);
+  KitState state(window.link(), request.into.string());
+  state.setSoundDevice(device.get());
+  try {
+    if (std::string why = buildKit(plan, staging, state); !why.empty()) return failed(why);
+    state.kit().SaveKit();
+  } catch (const Error& e) {
+    return failed(e.text());
+  }
+  if (!window.told.empty()) return failed(window.told.front());
+  ImportOutcome out;
+  out.ok = true;
+  out.kitName = plan.kitName;
+  out.summary = Summary(plan);
+  return out;
+}
+
+}  // namespace varnkit::import
