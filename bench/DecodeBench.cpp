@@ -53,7 +53,7 @@ void Decode(benchmark::State& state) {
   const BenchFile& file = benchFile();
   const auto rate = uint32_t(state.range(0));
   for (auto _ : state) {
-    auto decoded = varnkit::audio::decodeWaveFile(file.path, rate);
+    auto decoded = varnkit::audio::decodeSampleFile(file.path, rate);
     if (!decoded.ok()) throw std::runtime_error(decoded.failure().text);
     benchmark::DoNotOptimize(decoded.value().data.samples.data());
   }

@@ -1,5 +1,5 @@
 #pragma once
-// One velocity layer of a pad: a WAV sample, the lowest velocity at which it sounds, and the
+// One velocity layer of a pad: a sample file, the lowest velocity at which it sounds, and the
 // sound buffer that holds the whole sample.
 
 #include <cstdint>

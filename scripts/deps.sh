@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
-  librtaudio-dev librtmidi-dev libsndfile1-dev libsoxr-dev libarchive-dev
+  librtaudio-dev librtmidi-dev libsndfile1-dev libmpg123-dev libsoxr-dev libarchive-dev
   jackd2 libjack-jackd2-dev
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xdotool

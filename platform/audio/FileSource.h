@@ -35,12 +35,14 @@ class FileSource {
   uint64_t size() const { return size_; }
   // The library's view of this file; the source must outlive the handle.
   SndfilePtr openSndfile(SF_INFO& info);
+  // Moves to offset from SEEK_SET, SEEK_CUR or SEEK_END; the new offset, or -1 before the start.
+  sf_count_t seek(sf_count_t offset, int whence);
+  // Reads from the offset on; fewer bytes than asked only at the end or on a read error.
+  sf_count_t read(uint8_t* to, size_t bytes);
 
  private:
   static constexpr size_t kBufferBytes = 64 * 1024;
 
-  sf_count_t seek(sf_count_t offset, int whence);
-  sf_count_t read(uint8_t* to, size_t bytes);
   size_t readAt(uint8_t* to, size_t bytes, uint64_t at) const;
   bool fill();
 

@@ -1,6 +1,7 @@
 #include "platform/audio/SampleFile.h"
 
 #include "platform/audio/FileSource.h"
+#include "platform/audio/MpegReader.h"
 
 #include <sndfile.h>
 #include <soxr.h>
@@ -94,18 +95,14 @@ void copyBlockLayout(SNDFILE* file, WaveFormat& format) {
   format.blockAlign = uint16_t(readLe(&bytes[12], 2));
 }
 
-WaveFormat formatRecord(SNDFILE* file, const SF_INFO& info, const Encoding& enc) {
+WaveFormat plainRecord(const SF_INFO& info, uint16_t tag, uint16_t bits) {
   WaveFormat f;
-  f.formatTag = enc.tag;
+  f.formatTag = tag;
   f.channels = uint16_t(info.channels);
   f.samplesPerSec = uint32_t(info.samplerate);
-  f.bitsPerSample = enc.bits;
-  if (enc.compressed) {
-    copyBlockLayout(file, f);
-  } else {
-    f.blockAlign = uint16_t(f.channels * enc.bits / 8);
-    f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
-  }
+  f.bitsPerSample = bits;
+  f.blockAlign = uint16_t(f.channels * bits / 8);
+  f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
   return f;
 }
 
@@ -114,24 +111,69 @@ bool isWaveContainer(int format) {
   return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64;
 }
 
+bool isMpeg(int format) {
+  return (format & SF_FORMAT_TYPEMASK) == SF_FORMAT_MPEG;
+}
+
+// The depth Apple's lossless codec decodes to, stored as whole bytes; 0 for other encodings.
+uint16_t alacBits(int subtype) {
+  switch (subtype) {
+    case SF_FORMAT_ALAC_16:
+      return 16;
+    case SF_FORMAT_ALAC_20:
+    case SF_FORMAT_ALAC_24:
+      return 24;
+    case SF_FORMAT_ALAC_32:
+      return 32;
+    default:
+      return 0;
+  }
+}
+
+// A WAV file's own record. Other files have none, so theirs tells what the decoder makes of the
+// data: plain samples (FLAC's too) at their depth, every other encoding as 32-bit floats.
+WaveFormat formatRecord(SNDFILE* file, const SF_INFO& info) {
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  const std::optional<Encoding> enc = encodingOf(subtype);
+  if (enc && isWaveContainer(info.format)) {
+    WaveFormat f = plainRecord(info, enc->tag, enc->bits);
+    if (enc->compressed) {
+      f.blockAlign = 0;
+      f.avgBytesPerSec = 0;
+      copyBlockLayout(file, f);
+    }
+    return f;
+  }
+  if (enc && !enc->compressed) return plainRecord(info, enc->tag, enc->bits);
+  if (const uint16_t bits = alacBits(subtype)) return plainRecord(info, WAVE_FORMAT_PCM, bits);
+  return plainRecord(info, WAVE_FORMAT_IEEE_FLOAT, 32);
+}
+
 std::optional<Failure> checkHeader(const std::string& path, const SF_INFO& info) {
-  if (!isWaveContainer(info.format)) return fail(DsResult::BadFormat, path, "is not a WAV file");
   if (info.channels < 1 || info.channels > kMaxChannels)
     return fail(DsResult::BadFormat, path, "claims " + std::to_string(info.channels) + " channels");
   if (info.samplerate < int(kMinRate) || info.samplerate > int(kMaxRate))
     return fail(DsResult::BadFormat, path,
                 "claims a sample rate of " + std::to_string(info.samplerate) + " Hz");
-  if (!encodingOf(info.format & SF_FORMAT_SUBMASK))
-    return fail(DsResult::BadFormat, path, "uses an encoding that is not supported");
   return std::nullopt;
+}
+
+// The fewest bits a sample takes in the file. Compressed streams have no such floor (FLAC packs
+// silence into a few bytes a block, a lossy codec spends a fraction of a bit on a quiet tail),
+// so they are taken at one bit: a denser file only makes the buffer grow as it is read, since
+// reading always goes on to the decoder's end.
+uint64_t leastBits(const SF_INFO& info) {
+  const std::optional<Encoding> enc = encodingOf(info.format & SF_FORMAT_SUBMASK);
+  if (!enc || (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_FLAC) return 1;
+  return std::max<uint64_t>(enc->bits, 1);
 }
 
 // How many frames to make room for up front. The header's count may be a lie, so bound it by
 // what the file's size could hold at the encoding's density (GSM packs under 2 bits a sample).
-uint64_t expectedFrames(const SF_INFO& info, const Encoding& enc, uint64_t fileBytes) {
+uint64_t expectedFrames(const SF_INFO& info, uint64_t fileBytes) {
   const uint64_t channels = uint64_t(info.channels);
   const uint64_t claimed = info.frames > 0 ? uint64_t(info.frames) : 0;
-  const uint64_t holdable = fileBytes * 8 / (std::max<uint64_t>(enc.bits, 1) * channels);
+  const uint64_t holdable = fileBytes * 8 / (leastBits(info) * channels);
   return std::min({claimed, holdable, kMaxSamples / channels});
 }
 
@@ -215,9 +257,9 @@ SampleData toStereo(const SampleData& in) {
   return out;
 }
 
-Result<SampleData> readAll(SNDFILE* file, const SF_INFO& info, uint64_t reserveFrames,
+template <class Reader>
+Result<SampleData> readAll(Reader& reader, const SF_INFO& info, uint64_t reserveFrames,
                            const std::string& path) {
-  FloatReader reader(file, info);
   SampleData out;
   out.channels = uint32_t(info.channels);
   out.samples.reserve((reserveFrames + uint64_t(kChunkFrames)) * out.channels);
@@ -231,6 +273,19 @@ Result<SampleData> readAll(SNDFILE* file, const SF_INFO& info, uint64_t reserveF
   if (out.frames == 0) return fail(DsResult::BadFormat, path, "has no sample data");
   if (out.channels > 2) out = toStereo(out);
   return out;
+}
+
+Result<SampleData> readFrames(FileSource& source, SndfilePtr file, const SF_INFO& info,
+                              const std::string& path) {
+  const uint64_t reserve = expectedFrames(info, source.size());
+  if (!isMpeg(info.format)) {
+    FloatReader reader(file.get(), info);
+    return readAll(reader, info, reserve, path);
+  }
+  file.reset();  // the MPEG decoder reads the file anew, to its real end
+  MpegReader reader;
+  if (auto why = reader.open(source, info)) return fail(DsResult::BadFormat, path, *why);
+  return readAll(reader, info, reserve, path);
 }
 
 Result<SampleData> resample(const SampleData& in, uint32_t fromRate, uint32_t toRate,
@@ -280,11 +335,9 @@ Result<DecodedFile> decode(const std::string& path, uint32_t deviceRate) {
     return fail(DsResult::BadFormat, path, std::string("is unreadable: ") + sf_strerror(nullptr));
   if (auto bad = checkHeader(path, info)) return *bad;
 
-  const Encoding enc = *encodingOf(info.format & SF_FORMAT_SUBMASK);
-  DecodedFile decoded{{}, formatRecord(file.get(), info, enc)};
-  auto data = readAll(file.get(), info, expectedFrames(info, enc, source.size()), path);
+  DecodedFile decoded{{}, formatRecord(file.get(), info)};
+  auto data = readFrames(source, std::move(file), info, path);
   if (!data.ok()) return data.failure();
-  file.reset();
   if (decoded.format.samplesPerSec != deviceRate)
     data = resample(data.value(), decoded.format.samplesPerSec, deviceRate, path);
   if (!data.ok()) return data.failure();
@@ -294,7 +347,7 @@ Result<DecodedFile> decode(const std::string& path, uint32_t deviceRate) {
 
 }  // namespace
 
-Result<DecodedFile> decodeWaveFile(const std::string& path, uint32_t deviceRate) {
+Result<DecodedFile> decodeSampleFile(const std::string& path, uint32_t deviceRate) {
   try {
     return decode(path, deviceRate);
   } catch (const std::bad_alloc&) {

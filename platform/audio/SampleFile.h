@@ -1,5 +1,5 @@
 #pragma once
-// Reading a WAV file whole into memory at the device's rate.
+// Reading a sample file (WAV, AIFF, FLAC, Ogg, MP3, ...) whole into memory at the device's rate.
 
 #include <cstdint>
 #include <string>
@@ -16,7 +16,7 @@ struct DecodedFile {
 
 // Decodes the whole file and, when its rate differs from deviceRate, resamples it once.
 // Any thread but the audio thread. Fails cleanly for missing, damaged or hostile files.
-Result<DecodedFile> decodeWaveFile(const std::string& path, uint32_t deviceRate);
+Result<DecodedFile> decodeSampleFile(const std::string& path, uint32_t deviceRate);
 
 // The same sound at another rate. Any thread but the audio thread.
 Result<SampleData> resampleData(const SampleData& data, uint32_t fromRate, uint32_t toRate);

@@ -33,7 +33,7 @@ void SoundBuffer::remake() {
   if (!mixer_->detached() || rate == rate_) return;
   std::optional<SampleData> data;
   if (!source_.empty()) {
-    auto decoded = decodeWaveFile(source_, rate);
+    auto decoded = decodeSampleFile(source_, rate);
     if (decoded.ok()) data = std::move(decoded.value().data);
   }
   if (!data) {

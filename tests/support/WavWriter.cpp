@@ -1,6 +1,8 @@
 #include "tests/support/WavWriter.h"
 
+#include <sndfile.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -58,6 +60,19 @@ std::vector<uint8_t> makeWav(const std::vector<float>& samples, const WavSpec& s
   for (float s : samples) putSample(out, s, spec);
   if (dataBytes & 1) out.push_back(0);
   return out;
+}
+
+void writeSoundFile(const std::filesystem::path& path, const std::vector<float>& samples,
+                    const WavSpec& spec, int format) {
+  SF_INFO info{};
+  info.samplerate = int(spec.rate);
+  info.channels = spec.channels;
+  info.format = format;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!f) throw std::runtime_error("cannot write " + path.string() + ": " + sf_strerror(nullptr));
+  const auto frames = sf_count_t(samples.size() / spec.channels);
+  const bool whole = sf_writef_float(f, samples.data(), frames) == frames;
+  if (sf_close(f) != 0 || !whole) throw std::runtime_error("cannot write " + path.string());
 }
 
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {

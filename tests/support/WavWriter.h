@@ -1,5 +1,6 @@
 #pragma once
-// Test fixtures made in code: WAV bytes from samples, signals, and a scratch folder.
+// Test fixtures made in code: WAV bytes and other sound files from samples, signals, and a
+// scratch folder.
 
 #include <cstdint>
 #include <filesystem>
@@ -17,6 +18,11 @@ struct WavSpec {
 
 // A canonical RIFF/WAVE file holding the interleaved samples (range -1..1) in the given format.
 std::vector<uint8_t> makeWav(const std::vector<float>& samples, const WavSpec& spec);
+
+// Writes the interleaved samples (range -1..1) at spec's rate and channels through the sound-file
+// library, in one of its formats (SF_FORMAT_FLAC | SF_FORMAT_PCM_16, ...); raises when it cannot.
+void writeSoundFile(const std::filesystem::path& path, const std::vector<float>& samples,
+                    const WavSpec& spec, int format);
 
 // Writes bytes to path, replacing the file.
 void writeFile(const std::filesystem::path& path, const std::vector<uint8_t>& bytes);

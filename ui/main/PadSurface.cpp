@@ -5,8 +5,10 @@
 #include <QLabel>
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "kit/Drumkit.h"
+#include "platform/audio/SampleTypes.h"
 #include "sound/PadTrigger.h"
 #include "ui/main/Form1.h"
 
@@ -32,6 +34,22 @@ bool isMouseButtonEvent(const QEvent* event) {
   }
 }
 
+// The pad's name after its first sample's file: without its audio ending. A name holding ".wav"
+// anywhere loses its last four characters, whatever they are ("x.wav.bak" gives "x.wav"), as
+// pads have always been named; other names lose an ending the decoder reads ("Snare.FLAC").
+std::optional<std::string> padNameOf(const std::string& file) {
+  std::string lower = file;
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  if (lower.find(".wav") != std::string::npos) {
+    if (file.size() <= 4) return std::nullopt;
+    return file.substr(0, file.size() - 4);
+  }
+  const size_t ending = audio::sampleExtensionLength(file);
+  if (ending == 0) return std::nullopt;
+  return file.substr(0, file.size() - ending);
+}
+
 }  // namespace
 
 void Form1::PAD_MouseDown(int Index, int Button, int, float, float) {
@@ -48,14 +66,11 @@ void Form1::PAD_MouseUp(int Index, int Button, int, float, float) {
   preset& pad = state_->kit().Instrument(int16_t(Index));
   const Layer* first = pad.Item("I0");
   if (first == nullptr) return;
-  const std::string& n = first->filename;
-  std::string lower = n;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  if (lower.find(".wav") == std::string::npos || n.size() <= 4) return;
+  const std::optional<std::string> name = padNameOf(first->filename);
+  if (!name) return;
   // The name goes to the pad as the file's bytes, not back through the shown tool tip.
-  SetPadTooltip(Index, n.substr(0, n.size() - 4));
-  pad.PAD(n.substr(0, n.size() - 4));
+  SetPadTooltip(Index, *name);
+  pad.PAD(*name);
 }
 
 void Form1::GP_MouseUp(int Index, int, int, float, float) {

@@ -1,5 +1,5 @@
 #pragma once
-// The pad editor: a modal dialog that sets the sample of one pad of the kit, previews WAV files
+// The pad editor: a modal dialog that sets the sample of one pad of the kit, previews sample files
 // as they are selected, and edits or learns the pad's root key. Every change goes straight
 // into the kit; "cancel" undoes nothing.
 

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "kit/Error.h"
+#include "platform/audio/SampleTypes.h"
 #include "ui/padeditor/Colours.h"
 #include "ui/padeditor/Diag.h"
 #include "ui/padeditor/TextBox.h"
@@ -35,7 +36,7 @@ void Diag::layOut() {
   Dir1->setGeometry(twipsRect(90, 480, 2805, 3015));
   File1->setGeometry(twipsRect(2970, 90, 2835, 3405));
   try {
-    File1->setPattern("*.wav");
+    File1->setPattern(audio::samplePattern());
   } catch (const Error&) {
     // The starting folder could not be read; the first folder the dialog goes to is listed.
   }

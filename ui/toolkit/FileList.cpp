@@ -4,6 +4,8 @@
 
 #include <QMouseEvent>
 #include <filesystem>
+#include <set>
+#include <sstream>
 #include <system_error>
 
 #include "kit/Error.h"
@@ -13,18 +15,34 @@
 namespace varnkit::ui {
 namespace {
 
-// The ordinary files of folder that match pattern, in list order; raises when the folder
-// cannot be read.
+// The patterns a list of them separated by ";" holds ("*.wav;*.flac"). A list of none is the
+// empty pattern, which names no file.
+std::vector<std::string> patternsIn(const std::string& pattern) {
+  std::vector<std::string> parts;
+  std::istringstream in(pattern);
+  for (std::string part; std::getline(in, part, ';');) {
+    if (!part.empty()) parts.push_back(part);
+  }
+  if (parts.empty()) parts.emplace_back();
+  return parts;
+}
+
+// The ordinary files of folder that match any of the patterns, in list order, each once;
+// raises when the folder cannot be read.
 std::vector<std::string> readFiles(const std::string& folder, const std::string& pattern) {
   const std::string base = folder.back() == '/' ? folder : folder + "/";
   files::DirLookup lookup;
-  std::vector<std::string> names;
-  for (std::string name = lookup.first(base + pattern); !name.empty(); name = lookup.next()) {
-    names.push_back(name);
+  std::set<std::string> names;
+  for (const std::string& one : patternsIn(pattern)) {
+    for (std::string name = lookup.first(base + one); !name.empty(); name = lookup.next()) {
+      names.insert(name);
+    }
+    if (!lookup.problem().empty())
+      throw Error(kPathNotFound, "Path not found: " + lookup.problem());
   }
-  if (!lookup.problem().empty()) throw Error(kPathNotFound, "Path not found: " + lookup.problem());
-  sortForList(names);
-  return names;
+  std::vector<std::string> sorted(names.begin(), names.end());
+  sortForList(sorted);
+  return sorted;
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #pragma once
 // The file list: the ordinary files of one folder whose names match a pattern ("*.wav" finds
-// "KICK.WAV" too), in name order, at most one selected. Selecting an entry by mouse, keys or
-// code raises Click (a click on the selected entry raises it again); a double click on an
-// entry raises Click, then DblClick.
+// "KICK.WAV" too) or any of a list of them ("*.wav;*.flac"), in name order, at most one
+// selected. Selecting an entry by mouse, keys or code raises Click (a click on the selected
+// entry raises it again); a double click on an entry raises Click, then DblClick.
 
 #include <QListWidget>
 #include <string>
@@ -24,7 +24,8 @@ class FileList : public QListWidget {
   // read raises varnkit::Error kPathNotFound and leaves the list as it was.
   // User-interface thread.
   void setPath(const std::string& path);
-  // The pattern names are matched with, "*" at the start.
+  // The pattern names are matched with, "*" at the start; patterns separated by ";" match a
+  // name that any of them matches.
   const std::string& Pattern() const { return pattern_; }
   // Sets the pattern and lists the folder afresh (raising as setPath does).
   void setPattern(const std::string& pattern);

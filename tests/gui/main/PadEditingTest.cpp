@@ -24,26 +24,26 @@ class PadEditingTest : public testing::MainWindowTest {
 
 TEST_F(PadEditingTest, ARightClickEditsThePadAndNamesItAfterItsFirstSample) {
   Form1& f = start();
-  // The bare extension cannot be an ordinary file here (a leading dot hides it), so that
-  // layer gets its name after it is made.
+  preset& pad = f.state().kit().Instrument(2);
+  testing::writeFile(app.path() / "kick.wav", testing::makeWav(testing::constant(0.1f, 10), {}));
+  Layer* layer = pad.add(0, 0, 0, "kick.wav", app.path().string());
+  ASSERT_NE(layer, nullptr);
+  // Names with a leading dot cannot be ordinary files here, so the layer is renamed once made.
   const std::pair<std::string, std::string> cases[] = {
-      {"Kick.WAV", "Kick"}, {"a.wav", "a"}, {".wav", "xxx"}, {"kick.aiff", "xxx"}};
-  int pad = 0;
+      {"Kick.WAV", "Kick"},   {"a.wav", "a"},          {".wav", "xxx"},
+      {"x.wav.bak", "x.wav"}, {"Snare.FLAC", "Snare"}, {"Hat.aiff", "Hat"},
+      {"Ride.opus", "Ride"},  {"notes.txt", "xxx"},    {".flac", "xxx"}};
   for (const auto& [file, name] : cases) {
-    const std::string made = file == ".wav" ? "bare.wav" : file;
-    testing::writeFile(app.path() / made, testing::makeWav(testing::constant(0.1f, 10), {}));
-    Layer* layer = f.state().kit().Instrument(int16_t(pad)).add(0, 0, 0, made, app.path().string());
-    ASSERT_NE(layer, nullptr);
     layer->filename = file;
+    pad.PAD("xxx");
     f.state().kitChanged = false;
     bool opened = false;
-    rightClickWhileEditing(f, pad, [&](Diag& d) { opened = d.isVisible() && d.curPad == pad; });
+    rightClickWhileEditing(f, 2, [&](Diag& d) { opened = d.isVisible() && d.curPad == 2; });
     EXPECT_TRUE(opened) << file;
-    EXPECT_EQ(f.state().kit().Instrument(int16_t(pad)).PAD(), name) << file;
-    EXPECT_EQ(f.PAD[std::size_t(pad)]->toolTip().toStdString(), name) << file;
-    EXPECT_EQ(f.PAD[std::size_t(pad)]->picture(), f.U->picture());
+    EXPECT_EQ(pad.PAD(), name) << file;
+    EXPECT_EQ(f.PAD[2]->toolTip().toStdString(), name) << file;
+    EXPECT_EQ(f.PAD[2]->picture(), f.U->picture());
     EXPECT_TRUE(f.state().kitChanged);
-    ++pad;
   }
   rightClickWhileEditing(f, 8, [](Diag&) {});  // no layer I0: the name stays
   EXPECT_EQ(f.state().kit().Instrument(8).PAD(), "xxx");

@@ -1,6 +1,8 @@
 // Opening the pad editor, browsing and previewing samples, and setting the pad's sample.
 
+#include <sndfile.h>
 #include <QPushButton>
+
 #include <cmath>
 #include <filesystem>
 
@@ -90,6 +92,27 @@ TEST_F(PadEditorTest, SelectingFilesPreviewsEachAndStopSilencesPreviewAndPad) {
   QTest::mouseClick(d.Command5, Qt::LeftButton);
   EXPECT_EQ(heard(), 0.0f);
   EXPECT_TRUE(d.isVisible());
+}
+
+TEST_F(PadEditorTest, SamplesOfEveryReadableKindAreListedPreviewedAndTaken) {
+  const fs::path dir = f.audio.dir.path();
+  testing::writeSoundFile(dir / "Kick.FLAC", testing::constant(0.25f, 44100), {},
+                          SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  for (const char* other : {"Crash.MP3", "snare.Aif", "Ride.OGG", "tom.opus", "notes.txt"})
+    testing::writeFile(dir / other, {});
+  f.sample("hat.wav", 0.5f);
+  WriteSetting("LastDir", f.folder());
+  open(0);
+  std::string listed;
+  for (int i = 0; i < d.File1->ListCount(); ++i) listed += d.File1->List(i) + " ";
+  EXPECT_EQ(listed, "Crash.MP3 hat.wav Kick.FLAC Ride.OGG snare.Aif tom.opus ");
+  clickFile(2);
+  EXPECT_NEAR(heard(), 0.25f, 1e-4);
+  QTest::mouseClick(d.Command1, Qt::LeftButton);
+  ASSERT_EQ(f.kit().Instrument(0).Count(), 1);
+  EXPECT_EQ(f.kit().Instrument(0).Item(1)->filename, "Kick.FLAC");
+  PlayPad(f.state, 0, 127);
+  EXPECT_NEAR(heard(), 0.25f, 1e-4);
 }
 
 class SettingTheSample : public PadEditorTest {

@@ -143,6 +143,11 @@ TEST_F(FolderTest, TheFileListHoldsMatchingOrdinaryFilesOnlyInNameOrder) {
   EXPECT_EQ(list.List(0) + list.List(1) + list.List(2), "Hat.Wavkick.wavSNARE.WAV");
   EXPECT_EQ(list.FileName(), "");
   EXPECT_THROW(list.List(3), Error);
+  list.setPattern("*.WAV;;*.txt;*.wav");  // a name two patterns match is listed once
+  EXPECT_EQ(list.Pattern(), "*.WAV;;*.txt;*.wav");
+  ASSERT_EQ(list.ListCount(), 4);
+  EXPECT_EQ(list.List(0) + list.List(1) + list.List(2) + list.List(3),
+            "Hat.Wavkick.wavnotes.txtSNARE.WAV");
 }
 
 TEST_F(FolderTest, SelectingRaisesClickARefreshSelectsNothingAndAVanishedFolderKeepsTheList) {

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <iterator>
 #include <numbers>
+#include <random>
 #include <tuple>
 #include <utility>
 
@@ -32,19 +34,6 @@ float quantised(float s, const WavSpec& spec) {
   if (spec.isFloat) return s;
   const double full = std::ldexp(1.0, spec.bits - 1);
   return float(std::clamp(double(std::lround(s * full)), -full, full - 1) / full);
-}
-
-// Writes a file in any encoding the library can make, for formats WavWriter does not cover.
-void writeWithLibrary(const std::string& path, int format, const std::vector<float>& mono,
-                      int rate) {
-  SF_INFO info{};
-  info.samplerate = rate;
-  info.channels = 1;
-  info.format = format;
-  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-  ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
-  sf_writef_float(f, mono.data(), sf_count_t(mono.size()));
-  sf_close(f);
 }
 
 // Offsets into a canonical 44-byte header.
@@ -73,7 +62,7 @@ TEST_F(SampleFile, DecodesEveryPcmDepthAndFloatExactlyWithTheHeadersFormat) {
       SCOPED_TRACE(::testing::Message() << spec.bits << " bits, float " << spec.isFloat << ", "
                                         << channels << " channels");
       const auto written = channels == 1 ? left : interleave(left, right);
-      auto r = decodeWaveFile(write("pcm.wav", makeWav(written, spec)), spec.rate);
+      auto r = decodeSampleFile(write("pcm.wav", makeWav(written, spec)), spec.rate);
       ASSERT_TRUE(r.ok()) << r.failure().text;
       const DecodedFile& d = r.value();
       const uint16_t block = channels * spec.bits / 8;
@@ -99,7 +88,7 @@ TEST_F(SampleFile, ReadsALongFileWithABulkyForeignChunkBeforeItsData) {
   bytes.insert(bytes.begin() + 36, junk.begin(), junk.end());
   put(bytes, 4, bytes.size() - 8, 4);
 
-  auto r = decodeWaveFile(write("long.wav", bytes), 44100);
+  auto r = decodeSampleFile(write("long.wav", bytes), 44100);
   ASSERT_TRUE(r.ok()) << r.failure().text;
   const SampleData& d = r.value().data;
   ASSERT_EQ(d.frames, frames);
@@ -125,8 +114,8 @@ TEST_F(SampleFile, ReportsTheFilesOwnRecordForOtherWaveEncodingsAndContainers) {
                         Case{SF_FORMAT_RF64 | SF_FORMAT_PCM_16, 1, 16, 1e-4}}) {
     SCOPED_TRACE(::testing::Message() << std::hex << c.sfFormat);
     const std::string path = dir.file("coded.wav");
-    writeWithLibrary(path, c.sfFormat, signal, 16000);
-    auto r = decodeWaveFile(path, 16000);
+    testing::writeSoundFile(path, signal, {16000, 1}, c.sfFormat);
+    auto r = decodeSampleFile(path, 16000);
     ASSERT_TRUE(r.ok()) << r.failure().text;
     const WaveFormat& f = r.value().format;
     EXPECT_EQ(f.formatTag, c.tag);
@@ -151,7 +140,7 @@ TEST_F(SampleFile, ResamplesToTheDeviceRateKeepingPitchLevelAndTiming) {
     SCOPED_TRACE(rate);
     const uint64_t frames = rate / 2 + 7;  // a length that does not divide evenly
     const auto stereo = interleave(sine(1000, 0.5, rate, frames), sine(2500, 0.25, rate, frames));
-    auto r = decodeWaveFile(write("rate.wav", makeWav(stereo, {rate, 2, 32, true})), kDevice);
+    auto r = decodeSampleFile(write("rate.wav", makeWav(stereo, {rate, 2, 32, true})), kDevice);
     ASSERT_TRUE(r.ok()) << r.failure().text;
     const SampleData& d = r.value().data;
     EXPECT_EQ(r.value().format.samplesPerSec, rate);
@@ -201,7 +190,7 @@ TEST_F(SampleFile, RefusesDamagedAndHostileFilesAsBadFormat) {
     auto bytes = good;
     edit(bytes);
     const std::string path = write("hostile.wav", bytes);
-    expectRefused(decodeWaveFile(path, 44100), DsResult::BadFormat, path);
+    expectRefused(decodeSampleFile(path, 44100), DsResult::BadFormat, path);
   }
   EXPECT_EQ(openDescriptors(), descriptors);
 }
@@ -210,7 +199,7 @@ TEST_F(SampleFile, ManyChannelsPlayOnTwoSidesAndRatesFarFromTheDevicesAreConvert
   // Four channels: front left, front right, rear left, rear right.
   std::vector<float> quad;
   for (int i = 0; i < 300; ++i) quad.insert(quad.end(), {0.5f, 0.25f, 0.1f, -0.25f});
-  auto r = decodeWaveFile(write("quad.wav", makeWav(quad, {44100, 4, 32, true})), 44100);
+  auto r = decodeSampleFile(write("quad.wav", makeWav(quad, {44100, 4, 32, true})), 44100);
   ASSERT_TRUE(r.ok()) << r.failure().text;
   EXPECT_EQ(r.value().format.channels, 4);
   ASSERT_EQ(r.value().data.channels, 2u);
@@ -219,8 +208,8 @@ TEST_F(SampleFile, ManyChannelsPlayOnTwoSidesAndRatesFarFromTheDevicesAreConvert
 
   for (uint32_t rate : {8000u, 192000u, 768000u}) {
     const uint64_t frames = rate / 10;
-    r = decodeWaveFile(write("far.wav", makeWav(sine(441, 0.5, rate, frames), {rate, 1, 32, true})),
-                       44100);
+    r = decodeSampleFile(
+        write("far.wav", makeWav(sine(441, 0.5, rate, frames), {rate, 1, 32, true})), 44100);
     ASSERT_TRUE(r.ok()) << rate << ": " << r.failure().text;
     EXPECT_EQ(r.value().data.frames, 4410u) << rate;
     const auto expected = sine(441, 0.5, 44100, 4410);
@@ -228,15 +217,11 @@ TEST_F(SampleFile, ManyChannelsPlayOnTwoSidesAndRatesFarFromTheDevicesAreConvert
   }
 }
 
-TEST_F(SampleFile, RefusesWhatIsNotAWaveFile) {
+TEST_F(SampleFile, RefusesAMissingFileAndAFolder) {
   const std::string missing = dir.file("missing.wav");
-  expectRefused(decodeWaveFile(missing, 44100), DsResult::FileNotFound, missing);
-  expectRefused(decodeWaveFile(dir.path().string(), 44100), DsResult::BadFormat,
+  expectRefused(decodeSampleFile(missing, 44100), DsResult::FileNotFound, missing);
+  expectRefused(decodeSampleFile(dir.path().string(), 44100), DsResult::BadFormat,
                 dir.path().string());
-
-  const std::string aiff = dir.file("aiff.wav");
-  writeWithLibrary(aiff, SF_FORMAT_AIFF | SF_FORMAT_PCM_16, sine(1000, 0.5, 44100, 300), 44100);
-  expectRefused(decodeWaveFile(aiff, 44100), DsResult::BadFormat, aiff);
 }
 
 TEST_F(SampleFile, KeepsTheFramesReallyPresentWhateverTheHeaderClaims) {
@@ -252,7 +237,7 @@ TEST_F(SampleFile, KeepsTheFramesReallyPresentWhateverTheHeaderClaims) {
     SCOPED_TRACE(name);
     auto bytes = makeWav(signal, {});
     edit(bytes);
-    auto r = decodeWaveFile(write("short.wav", bytes), 44100);
+    auto r = decodeSampleFile(write("short.wav", bytes), 44100);
     ASSERT_TRUE(r.ok()) << r.failure().text;
     const SampleData& d = r.value().data;
     ASSERT_EQ(d.frames, frames);
@@ -261,6 +246,135 @@ TEST_F(SampleFile, KeepsTheFramesReallyPresentWhateverTheHeaderClaims) {
     for (size_t i = 0; i < frames; ++i) ASSERT_NEAR(d.samples[i], signal[i], 1.0 / 32768);
   }
   EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+// Samples as a lossless file of the given depth keeps them: the words the library takes, the
+// depth's bits at their top, and the floats they decode to.
+struct Quantised {
+  std::vector<int32_t> words;
+  std::vector<float> decoded;
+};
+
+Quantised atDepth(const std::vector<float>& samples, int bits) {
+  Quantised q;
+  for (float s : samples) {
+    const long v = std::lround(std::ldexp(s, bits - 1));
+    q.words.push_back(int32_t(uint32_t(v) << (32 - bits)));
+    q.decoded.push_back(float(std::ldexp(double(v), 1 - bits)));
+  }
+  return q;
+}
+
+void writeWords(const std::string& path, int format, const std::vector<int32_t>& words,
+                int channels, int rate) {
+  SF_INFO info{0, rate, channels, format, 0, 0};
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+  sf_writef_int(f, words.data(), sf_count_t(words.size()) / channels);
+  sf_close(f);
+}
+
+double rms(const float* s, size_t n) {
+  double sum = 0;
+  for (size_t i = 0; i < n; ++i) sum += double(s[i]) * s[i];
+  return std::sqrt(sum / double(n));
+}
+
+TEST_F(SampleFile, LosslessFilesOfOtherKindsDecodeExactlyAndLossyOnesKeepLengthAndLevel) {
+  const auto left = sine(440, 0.7, 48000, 6000);
+  const auto stereo = interleave(left, sine(1234, -0.5, 48000, 6000));
+  struct Lossless {
+    int format, bits;
+    uint16_t channels, recordBits;
+  };
+  for (const Lossless c : {Lossless{SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 24, 2, 24},
+                           Lossless{SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 16, 1, 16},
+                           Lossless{SF_FORMAT_CAF | SF_FORMAT_ALAC_20, 20, 2, 24}}) {
+    SCOPED_TRACE(::testing::Message() << std::hex << c.format);
+    const Quantised q = atDepth(c.channels == 1 ? left : stereo, c.bits);
+    writeWords(dir.file("lossless"), c.format, q.words, c.channels, 48000);
+    auto r = decodeSampleFile(dir.file("lossless"), 48000);
+    ASSERT_TRUE(r.ok()) << r.failure().text;
+    const uint16_t block = c.channels * c.recordBits / 8;
+    EXPECT_EQ(r.value().format,
+              (WaveFormat{1, c.channels, 48000, 48000u * block, block, c.recordBits, 0}));
+    const auto& got = r.value().data.samples;
+    ASSERT_EQ(got.size(), q.decoded.size());
+    for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], q.decoded[i]) << "sample " << i;
+  }
+  for (const auto& [format, rate] :
+       {std::pair{SF_FORMAT_OGG | SF_FORMAT_VORBIS, 44100u},
+        std::pair{SF_FORMAT_OGG | SF_FORMAT_OPUS, 48000u},
+        std::pair{SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 44100u}}) {
+    SCOPED_TRACE(::testing::Message() << std::hex << format);
+    const uint64_t frames = rate / 4;
+    const auto signal = interleave(sine(440, 0.5, rate, frames), sine(1000, 0.25, rate, frames));
+    testing::writeSoundFile(dir.file("lossy"), signal, {rate, 2}, format);
+    auto r = decodeSampleFile(dir.file("lossy"), rate);
+    ASSERT_TRUE(r.ok()) << r.failure().text;
+    EXPECT_EQ(r.value().format, (WaveFormat{3, 2, rate, rate * 8, 8, 32, 0}));
+    const SampleData& d = r.value().data;
+    EXPECT_EQ(d.frames, frames);
+    EXPECT_NEAR(rms(d.samples.data(), d.samples.size()), rms(signal.data(), signal.size()), 0.02);
+  }
+}
+
+std::vector<uint8_t> bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The length of an MPEG-1 layer III stream's first frame.
+size_t firstMp3Frame(const std::vector<uint8_t>& b) {
+  constexpr size_t kKbps[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+  constexpr size_t kRates[] = {44100, 48000, 32000};
+  EXPECT_TRUE(b.size() > 4 && b[0] == 0xFF && (b[1] & 0xFE) == 0xFA);
+  return 144000 * kKbps[b[2] >> 4 & 15] / kRates[b[2] >> 2 & 3] + (b[2] >> 1 & 1);
+}
+
+TEST_F(SampleFile, CompressedFilesPlayAllTheyHoldWhateverTheirHeadersClaimOrAreRefused) {
+  // A hit: a dense burst, then a quiet tail that costs the encoder few bits a frame.
+  std::vector<float> hit = sine(440, 0.05, 44100, 100000);
+  std::minstd_rand noise(7);
+  for (size_t i = 0; i < 4410; ++i) hit[i] = float(noise() % 2001) / 1000 - 1;
+  testing::writeSoundFile(dir.file("hit.mp3"), hit, {44100, 1},
+                          SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III);
+  auto mp3 = bytesOf(dir.file("hit.mp3"));
+  // Its first frame holds the frame count; without it the length is guessed from the burst.
+  mp3.erase(mp3.begin(), mp3.begin() + ptrdiff_t(firstMp3Frame(mp3)));
+  auto r = decodeSampleFile(write("guessed.mp3", mp3), 44100);
+  ASSERT_TRUE(r.ok()) << r.failure().text;
+  const SampleData& d = r.value().data;
+  // Untrimmed now, it keeps the encoder's delay and the last frame's padding.
+  ASSERT_GE(d.frames, hit.size());
+  EXPECT_LT(d.frames, hit.size() + 3 * 1152);
+  EXPECT_NEAR(rms(&d.samples[d.frames - 20000], 15000), 0.05 / std::sqrt(2), 0.005);
+
+  testing::writeSoundFile(dir.file("hit.flac"), hit, {44100, 1}, SF_FORMAT_FLAC | SF_FORMAT_PCM_16);
+  const auto flac = bytesOf(dir.file("hit.flac"));
+  // The stream info follows "fLaC" and its block header: the rate in bytes 18 to 20, the frame
+  // count in the low 36 bits of bytes 21 to 25.
+  const std::vector<std::pair<const char*, Edit>> refused = {
+      {"header only", [](auto& b) { b.resize(42); }},
+      {"rate 0", [](auto& b) { b[18] = b[19] = 0, b[20] &= 0x0F; }},
+      {"no frames", [](auto& b) { std::fill(b.begin() + 42, b.end(), 0x5A); }},
+  };
+  const size_t descriptors = openDescriptors();
+  for (const auto& [name, edit] : refused) {
+    SCOPED_TRACE(name);
+    auto bytes = flac;
+    edit(bytes);
+    const std::string path = write("damaged.flac", bytes);
+    expectRefused(decodeSampleFile(path, 44100), DsResult::BadFormat, path);
+  }
+  EXPECT_EQ(openDescriptors(), descriptors);
+  auto boastful = flac;
+  boastful[21] |= 0x0F;
+  std::fill(boastful.begin() + 22, boastful.begin() + 26, 0xFF);
+  r = decodeSampleFile(write("boastful.flac", boastful), 44100);
+  ASSERT_TRUE(r.ok()) << r.failure().text;
+  EXPECT_EQ(r.value().data.frames, hit.size());
+  EXPECT_NEAR(r.value().data.samples.back(), hit.back(), 1.0 / 32768);
 }
 
 }  // namespace

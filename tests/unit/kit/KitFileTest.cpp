@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sndfile.h>
 #include <sys/resource.h>
 
 #include <filesystem>
@@ -452,8 +453,11 @@ TEST(KitFileRoundTrip, AKitOfEveryKindOfSampleAndNameComesBackWhole) {
       {"Quad", 127, 1, {{0, wav("quad.wav", quad, {44100, 4})}}},
       {"Hi", 127, 2, {{0, wav("hi 192.wav", testing::constant(0.3f, 960), {192000, 1})}}},
       {"Lo", 0, 1, {{0, wav("lo 8k.wav", testing::constant(0.3f, 40), {8000, 2})}}},
+      {"Snare", 38, 0, {{0, "Snare.FLAC"}}},
   };
-  for (int16_t i = 0; i < 4; ++i) {
+  testing::writeSoundFile(f.audio.dir.path() / "Snare.FLAC", testing::constant(0.25f, 70), {},
+                          SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+  for (int16_t i = 0; i < 5; ++i) {
     preset& pad = kit.Instrument(i);
     pad.PAD(pads[i].name);
     pad.RootKey = pads[i].key;
@@ -465,10 +469,15 @@ TEST(KitFileRoundTrip, AKitOfEveryKindOfSampleAndNameComesBackWhole) {
   kit.SaveKit();
   const fs::path file = f.app.path() / "Caf\xe9 Kit.txt";
   const std::string first = bytesOf(file);
+  const fs::path copied = f.app.path() / "Caf\xe9 Kit" / "Snare.FLAC";
+  EXPECT_EQ(bytesOf(copied), bytesOf(f.audio.dir.path() / "Snare.FLAC"));
 
   ASSERT_TRUE(kit.LoadKit(file.string()));
   kit.Kitname = "Caf\xe9 Kit";
-  for (int16_t i = 0; i < 4; ++i) {
+  const audio::SoundBuffer* snare = kit.Instrument(4).Item(1)->buffer();
+  ASSERT_NE(snare, nullptr);
+  EXPECT_EQ(snare->frames(), 70u);
+  for (int16_t i = 0; i < 5; ++i) {
     preset& pad = kit.Instrument(i);
     EXPECT_EQ(pad.PAD(), pads[i].name);
     EXPECT_EQ(pad.Grp(), pads[i].group);
