@@ -23,6 +23,7 @@ constexpr DISPID kInClose = 4;
 constexpr DISPID kInCount = 5;
 constexpr DISPID kInName = 6;
 constexpr DISPID kMessage = 1;
+constexpr DISPID kMessageAt = 2;
 
 // What InOpen answers when the call itself fails: the MIDI services' general error.
 constexpr int32_t kOpenFailed = 1;
@@ -58,19 +59,31 @@ class EventSink final : public IDispatch {
 };
 
 HRESULT EventSink::GetIDsOfNames(std::string_view name, DISPID& id) noexcept {
-  if (!sameName(name, "Message")) return DISP_E_UNKNOWNNAME;
-  id = kMessage;
-  return S_OK;
+  if (sameName(name, "Message")) {
+    id = kMessage;
+    return S_OK;
+  }
+  if (sameName(name, "MessageAt")) {
+    id = kMessageAt;
+    return S_OK;
+  }
+  return DISP_E_UNKNOWNNAME;
 }
 
 HRESULT EventSink::Invoke(DISPID id, uint16_t, std::span<const Variant> args, Variant*) noexcept {
-  if (id != kMessage) return DISP_E_MEMBERNOTFOUND;
-  if (args.size() != 4) return DISP_E_BADPARAMCOUNT;
-  constexpr std::array<VarType, 4> kTypes{VarType::I4, VarType::I2, VarType::I2, VarType::I2};
-  std::array<Variant, 4> value;
-  for (std::size_t i = 0; i < 4; ++i)
+  if (id != kMessage && id != kMessageAt) return DISP_E_MEMBERNOTFOUND;
+  const std::size_t n = id == kMessage ? 4 : 5;
+  if (args.size() != n) return DISP_E_BADPARAMCOUNT;
+  constexpr std::array<VarType, 5> kTypes{VarType::I4, VarType::I2, VarType::I2, VarType::I2,
+                                          VarType::I4};
+  std::array<Variant, 5> value;
+  for (std::size_t i = 0; i < n; ++i)
     if (failed(changeType(args[i], kTypes[i], value[i]))) return DISP_E_TYPEMISMATCH;
-  sink_.Message(value[0].i4(), value[1].i2(), value[2].i2(), value[3].i2());
+  if (id == kMessage)
+    sink_.Message(value[0].i4(), value[1].i2(), value[2].i2(), value[3].i2());
+  else
+    sink_.MessageAt(value[0].i4(), value[1].i2(), value[2].i2(), value[3].i2(),
+                    uint32_t(value[4].i4()));
   return S_OK;
 }
 

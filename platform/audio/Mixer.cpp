@@ -39,10 +39,26 @@ Mixer::Mixer(uint32_t sampleRate)
       fadeFrames_(std::max<uint32_t>(1, uint32_t(std::lround(sampleRate * kFadeSeconds)))),
       tails_(kTailVoices) {}
 
+// What deciding a note does, done on the audio thread as the commands of a pad trigger.
+class Mixer::HitActions final : public LiveActions {
+ public:
+  explicit HitActions(Mixer& mixer) : mixer_(mixer) {}
+  void stopSound(BufferCore& core) noexcept override { mixer_.stop(core); }
+  void startSound(BufferCore& core, float gain) noexcept override {
+    mixer_.rewind(core, 0);
+    mixer_.setGain(core, gain);
+    mixer_.play(core, core.serial + 1, false);
+  }
+
+ private:
+  Mixer& mixer_;
+};
+
 Mixer::~Mixer() {
   drainForShutdown();
   collect();
   for (BufferCore* c : unposted_) delete c;
+  for (BufferCore* c : deferred_) delete c;
 }
 
 bool Mixer::post(const Command& c) noexcept {
@@ -60,6 +76,10 @@ bool Mixer::post(const Command& c) noexcept {
 }
 
 void Mixer::release(BufferCore* core) {
+  if (named(core)) {
+    deferred_.push_back(core);
+    return;
+  }
   Command c;
   c.op = Command::Op::Release;
   c.core = core;
@@ -67,6 +87,7 @@ void Mixer::release(BufferCore* core) {
 }
 
 void Mixer::collect() {
+  retireTables();
   while (auto core = retired_.pop()) delete *core;
   while (!unposted_.empty()) {
     Command c;
@@ -84,9 +105,14 @@ void Mixer::render(float* out, uint32_t frames) noexcept {
 void Mixer::render(float* out, uint32_t frames, uint32_t blockStart) noexcept {
   flushRetired();
   std::fill(out, out + 2 * std::size_t(frames), 0.0f);
+  // One table for the whole block: a kit that changes meanwhile plays from the next block.
+  table_ = published_.load(std::memory_order_acquire);
+  if (table_ != nullptr) seen_.store(table_->generation, std::memory_order_release);
+  takeHits();
   uint32_t done = 0;
   do {
-    const uint32_t until = applyDue(blockStart, done, frames);
+    const uint32_t command = applyDue(blockStart, done, frames);
+    const uint32_t until = std::min(command, playHitsDue(blockStart, done, frames));
     if (until > done) mixSpan(out + 2 * std::size_t(done), until - done);
     done = until;
   } while (done < frames);
@@ -102,6 +128,9 @@ void Mixer::render(float* out, uint32_t frames, uint32_t blockStart) noexcept {
 
 void Mixer::detach() noexcept {
   detached_ = true;
+  while (hits_.pop()) {
+  }
+  pendingCount_ = 0;
   while (auto c = commands_.pop()) apply(*c);
   silenceAll();
   freeRetired();
@@ -134,6 +163,77 @@ uint32_t Mixer::applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) no
     commands_.dropFront();
   }
   return frames;
+}
+
+void Mixer::publish(std::unique_ptr<LiveTable> table) {
+  table->generation = ++generation_;
+  published_.store(table.get(), std::memory_order_release);
+  tables_.push_back(std::move(table));
+  retireTables();
+}
+
+// A table the audio thread has moved on from is freed; a buffer released meanwhile goes to
+// the mixer once no table left names it.
+void Mixer::retireTables() {
+  const LiveTable* newest = published_.load(std::memory_order_relaxed);
+  const uint64_t seen = detached_ ? generation_ : seen_.load(std::memory_order_acquire);
+  std::erase_if(tables_, [&](const std::unique_ptr<LiveTable>& t) {
+    return t.get() != newest && t->generation < seen;
+  });
+  std::vector<BufferCore*> still;
+  for (BufferCore* core : std::exchange(deferred_, {})) {
+    if (named(core)) {
+      still.push_back(core);
+      continue;
+    }
+    Command c;
+    c.op = Command::Op::Release;
+    c.core = core;
+    if (!post(c)) unposted_.push_back(core);
+  }
+  deferred_ = std::move(still);
+}
+
+bool Mixer::named(const BufferCore* core) const {
+  for (const auto& table : tables_)
+    for (const LivePad& pad : table->pads)
+      for (const LiveLayer& layer : pad.layers)
+        if (layer.core == core) return true;
+  return false;
+}
+
+void Mixer::takeHits() noexcept {
+  while (pendingCount_ < kPendingHits) {
+    const auto hit = hits_.pop();
+    if (!hit) return;
+    pending_[pendingCount_++] = *hit;
+  }
+}
+
+uint32_t Mixer::hitOffset(const LiveHit& hit, uint32_t blockStart) const noexcept {
+  const uint32_t due = hit.frame + hitDelay_.load(std::memory_order_relaxed);
+  const auto ahead = int32_t(due - blockStart);  // the timeline wraps
+  // A late note plays at once; one more than a second ahead is a clock that jumped.
+  if (ahead <= 0 || uint32_t(ahead) > rate_) return 0;
+  return uint32_t(ahead);
+}
+
+uint32_t Mixer::playHitsDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept {
+  HitActions actions(*this);
+  uint32_t next = frames;
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < pendingCount_; ++i) {
+    const LiveHit hit = pending_[i];
+    const uint32_t at = hitOffset(hit, blockStart);
+    if (at > done) {
+      pending_[kept++] = hit;
+      next = std::min(next, at);
+    } else if (table_ != nullptr) {
+      ResolveHit(*table_, hit.note, hit.velocity, actions);
+    }
+  }
+  pendingCount_ = kept;
+  return next;
 }
 
 uint32_t Mixer::offsetInBlock(const Command& c, uint32_t blockStart) const noexcept {

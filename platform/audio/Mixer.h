@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/audio/LiveTable.h"
 #include "platform/audio/SpscQueue.h"
 #include "platform/audio/WaveFormat.h"
 
@@ -64,6 +65,8 @@ class Mixer {
   static constexpr std::size_t kCommandCapacity = 4096;
   static constexpr std::size_t kRetireCapacity = 1024;
   static constexpr std::size_t kTailVoices = 256;
+  static constexpr std::size_t kHitCapacity = 1024;
+  static constexpr std::size_t kPendingHits = 256;
 
   explicit Mixer(uint32_t sampleRate);
   // Frees every buffer still known to the mixer. No audio thread may be rendering by then.
@@ -92,6 +95,15 @@ class Mixer {
   // Audio thread: the same for a block that starts at device frame blockStart. A command
   // due inside the block takes effect at its frame; one already late, at the block's start.
   void render(float* out, uint32_t frames, uint32_t blockStart) noexcept;
+
+  // User-interface thread: notes are decided on table from the next block on. A table the
+  // audio thread may still read, and every buffer it names, stay alive until it has moved on.
+  void publish(std::unique_ptr<LiveTable> table);
+  // The one thread that takes MIDI in: a note to decide and play at its frame plus the hit
+  // delay. False when the queue is full. Never waits or allocates.
+  bool postHit(const LiveHit& hit) noexcept { return hits_.push(hit); }
+  // User-interface thread: the frames from a note's own frame to its sound.
+  void setHitDelay(uint32_t frames) noexcept { hitDelay_.store(frames, std::memory_order_relaxed); }
 
   // Any thread: number of buffers playing, and of fading tails, as of the last render.
   uint32_t activeVoices() const noexcept { return activeCount_.load(std::memory_order_relaxed); }
@@ -123,7 +135,16 @@ class Mixer {
     uint32_t left = 0;
   };
 
+  class HitActions;
+
   uint32_t applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
+  void takeHits() noexcept;
+  uint32_t hitOffset(const LiveHit& hit, uint32_t blockStart) const noexcept;
+  // Plays the pending hits due at or before offset done; the offset of the next one after it,
+  // or frames.
+  uint32_t playHitsDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
+  bool named(const BufferCore* core) const;
+  void retireTables();
   uint32_t offsetInBlock(const Command& c, uint32_t blockStart) const noexcept;
   void mixSpan(float* out, uint32_t frames) noexcept;
   void apply(const Command& c) noexcept;
@@ -157,6 +178,17 @@ class Mixer {
   uint32_t rendered_ = 0;              // audio thread: the timeline of render without a block start
   uint32_t due_ = 0;                   // UI thread
   bool timed_ = false;                 // UI thread
+
+  SpscQueue<LiveHit, kHitCapacity> hits_;
+  std::array<LiveHit, kPendingHits> pending_{};  // audio thread: taken, not yet due
+  std::size_t pendingCount_ = 0;                 // audio thread
+  const LiveTable* table_ = nullptr;             // audio thread: this block's table
+  std::atomic<const LiveTable*> published_{nullptr};
+  std::atomic<uint64_t> seen_{0};  // the generation the audio thread last took up
+  std::atomic<uint32_t> hitDelay_{0};
+  std::vector<std::unique_ptr<LiveTable>> tables_;  // UI thread: published, perhaps still read
+  std::vector<BufferCore*> deferred_;               // UI thread: released while a table names them
+  uint64_t generation_ = 0;                         // UI thread
 };
 
 }  // namespace varnkit::audio

@@ -62,6 +62,8 @@ class SoundBuffer {
   // Length in frames at the device's rate.
   uint64_t frames() const { return core_->data.frames; }
   uint32_t channels() const { return core_->data.channels; }
+  // The samples and play state the mixer knows the buffer by, for tables of live notes.
+  BufferCore* core() const { return core_; }
 
   // The rate the samples are held at: the mixer's when the buffer was made or last remade.
   uint32_t sampleRate() const { return rate_; }

@@ -1,5 +1,6 @@
 #include "ui/main/Form1.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -50,18 +51,35 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices star
   midi->addCommand("Import kit...", [this] { importKit(); });
   state_ = std::make_unique<KitState>(WindowLink{*this, *this, *this, boxes_}, appFolder_);
   midiEvents_ = new MidiEventQueue(
-      [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2, std::optional<uint32_t> cycle) {
+      [this](int32_t msg, int16_t channel, int16_t d1, int16_t d2, std::optional<uint32_t> cycle,
+             bool played) {
         // A hit sounds a fixed time after it came, however long the way here took.
         audio::TimedCommands timing(state_->soundDevice(), cycle);
+        soundMade_ = played;
         try {
           Midi_in1_Message(msg, channel, d1, d2);
         } catch (const Error& e) {
           reportMidiFailure(e.text());
         }
+        soundMade_ = false;
       },
       this);
   connectHandlers();
   qApp->installEventFilter(this);
+  // Whatever a handler changed in the kit reaches the mixer before the window waits again.
+  connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
+          [this] { publishLiveKit(); });
+}
+
+void Form1::publishLiveKit() {
+  audio::Device* device = state_->soundDevice();
+  if (device == nullptr) return;
+  // Only JACK's MIDI frames are of the clock the mixer renders by.
+  const auto clock = device->frameClock();
+  const bool exact = clock && device->serviceName() == "JACK";
+  device->mixer().setHitDelay(exact ? clock->period() : 0);
+  midiEvents_->setHitTarget(exact ? &device->mixer() : nullptr);
+  liveKit_.update(*state_, getRoot, *device);
 }
 
 void Form1::connectHandlers() {
@@ -215,6 +233,7 @@ void Form1::Form_Load() {
   InitSound(uint32_t(reinterpret_cast<uintptr_t>(this)));
   state_->setSoundDevice(SoundDevice());
   midiEvents_->setClock(SoundDevice()->frameClock());
+  publishLiveKit();
   watchSound();
   loadSkin();
   Command1->setPicture(UC->picture());

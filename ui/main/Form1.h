@@ -12,6 +12,7 @@
 #include "kit/KitState.h"
 #include "kit/WindowLink.h"
 #include "sound/DeviceWatch.h"
+#include "sound/LiveKit.h"
 #include "ui/main/MidiEventQueue.h"
 #include "ui/main/MidiInput.h"
 #include "ui/toolkit/DropDown.h"
@@ -144,12 +145,16 @@ class Form1 : public QWidget,
   // OfferToSave; false, with the box showing the kit again, when the kit must stay.
   bool letKitGo(const std::string& next);
   void loadKitFile(const std::string& name, const std::string& fileName);
+  // Hands the kit to the mixer, which decides notes that come with their frame itself.
+  void publishLiveKit();
   void learnedRootKey(int16_t note);
   bool kitFileExists(const std::string& name) const;
 
   std::string appFolder_;
   MidiInputFactory makeMidi_;
   StartChoices start_;
+  LiveKit liveKit_;
+  bool soundMade_ = false;  // the note being handled was already played by the mixer
   std::unique_ptr<MidiInput> midi_;
   MidiEventQueue* midiEvents_ = nullptr;
   std::unique_ptr<Diag> diag_;  // the pad editor, made on first use

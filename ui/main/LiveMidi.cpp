@@ -25,7 +25,7 @@ void Form1::Midi_in1_Message(int32_t Msg, int16_t, int16_t Data1, int16_t Data2)
   if (Msg == Note_On) {
     for (int16_t i = 0; i < 9; ++i) {
       if (kit.Instrument(i).RootKey != Data1) continue;
-      PlayPad(*state_, i, Data2);
+      if (!soundMade_) PlayPad(*state_, i, Data2);
       PAD[std::size_t(i)]->setPicture(P->picture());
     }
     return;

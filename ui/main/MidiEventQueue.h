@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/audio/FrameClock.h"
+#include "platform/audio/Mixer.h"
 #include "platform/audio/SpscQueue.h"
 #include "ui/main/MidiInput.h"
 
@@ -23,9 +24,9 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
 
  public:
   // Runs for one message; cycle is the first frame of the sound device's cycle the message
-  // came in, when a frame clock was given.
+  // came in, when a frame clock was given; played: the mixer has already decided the note.
   using Handler = std::function<void(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2,
-                                     std::optional<uint32_t> cycle)>;
+                                     std::optional<uint32_t> cycle, bool played)>;
   static constexpr std::size_t kCapacity = 4096;
 
   // handler runs on the user-interface thread, once per message, in arrival order.
@@ -36,10 +37,18 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   // clock they come in. The clock is kept as long as the queue.
   void setClock(std::shared_ptr<const audio::FrameClock> clock);
 
+  // User-interface thread: note ons that come with their frame go straight to mixer, which
+  // plays them at that frame on its own (null: none do). The frames must be of the clock the
+  // mixer renders by.
+  void setHitTarget(audio::Mixer* mixer) { hitTarget_.store(mixer, std::memory_order_release); }
+
   // MIDI thread: queues the message with the cycle it came in and wakes the user-interface
   // thread. When the queue is full the message is dropped and counted; the MIDI thread
   // never waits.
   void Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept override;
+  // MIDI thread: a note on goes to the hit target, if any, at its frame.
+  void MessageAt(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2,
+                 uint32_t Frame) noexcept override;
 
   // User-interface thread: runs the handler for every queued message.
   void deliver();
@@ -51,12 +60,15 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
     int32_t msg;
     int16_t channel, data1, data2;
     std::optional<uint32_t> cycle;
+    bool played;
   };
 
   Handler handler_;
   audio::SpscQueue<Event, kCapacity> queue_;
   std::atomic<uint64_t> dropped_{0};
   std::atomic<const audio::FrameClock*> clock_{nullptr};
+  std::atomic<audio::Mixer*> hitTarget_{nullptr};
+  bool played_ = false;  // MIDI thread: the hit target took the message that comes next
   std::vector<std::shared_ptr<const audio::FrameClock>> clocks_;  // every clock clock_ has held
   int wake_ = -1;                                                 // eventfd
   QSocketNotifier* notifier_ = nullptr;

@@ -28,6 +28,11 @@ class MidiMessageSink {
  public:
   virtual ~MidiMessageSink() = default;
   virtual void Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept = 0;
+  // The same message with the frame of the sound device's clock it came in at, when the
+  // input knows it; raised just before Message for that message.
+  // A sink that has no use for the frame leaves it.
+  virtual void MessageAt(int32_t /*Msg*/, int16_t /*Channel*/, int16_t /*Data1*/, int16_t /*Data2*/,
+                         uint32_t /*Frame*/) noexcept {}
 };
 
 // Makes the window's input control, raising its events into sink; on failure returns null and
