@@ -177,8 +177,9 @@ uint64_t expectedFrames(const SF_INFO& info, uint64_t fileBytes) {
   return std::min({claimed, holdable, kMaxSamples / channels});
 }
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
 // Wider vectors where the processor has them; the choice is made once, when the program loads.
+// ThreadSanitizer cannot run the code that makes that choice: it runs before the sanitizer.
 #define VARNKIT_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define VARNKIT_WIDE_VECTORS
