@@ -85,6 +85,10 @@ class Form1 : public QWidget,
   // A message of the MIDI input, brought to the user-interface thread.
   void Midi_in1_Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2);
 
+  // Hands the kit to the mixer, which decides notes that come with their frame itself. Runs
+  // whenever the window is about to wait; code that changes the kit outside a handler calls it.
+  void publishLiveKit();
+
   KitState& state() { return *state_; }
   MessageBoxService& boxes() { return boxes_; }
   MidiInput* midiInput() { return midi_.get(); }
@@ -145,8 +149,6 @@ class Form1 : public QWidget,
   // OfferToSave; false, with the box showing the kit again, when the kit must stay.
   bool letKitGo(const std::string& next);
   void loadKitFile(const std::string& name, const std::string& fileName);
-  // Hands the kit to the mixer, which decides notes that come with their frame itself.
-  void publishLiveKit();
   void learnedRootKey(int16_t note);
   bool kitFileExists(const std::string& name) const;
 

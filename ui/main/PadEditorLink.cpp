@@ -7,7 +7,11 @@
 namespace varnkit::ui {
 
 void Form1::editPad(int16_t pad) {
-  if (!diag_) diag_ = std::make_unique<Diag>(*state_, getRoot, this);
+  if (!diag_) {
+    diag_ = std::make_unique<Diag>(*state_, getRoot, this);
+    // Notes that come while "learn" waits play nothing, from the first one on.
+    diag_->onLearnChange([this] { publishLiveKit(); });
+  }
   diag_->showPad(pad);
 }
 

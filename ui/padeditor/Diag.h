@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class QGroupBox;
@@ -29,6 +30,9 @@ class Diag : public QDialog {
   // state: the kit to edit; getRoot: the main window's learn flag, true while "learn" waits
   // for a note. User-interface thread.
   Diag(KitState& state, bool& getRoot, QWidget* parent = nullptr);
+
+  // Runs right after "learn" is armed or disarmed, before any note can be taken.
+  void onLearnChange(std::function<void()> changed) { learnChanged_ = std::move(changed); }
 
   // Fills the dialog for pad Index (0 to 8), shows it modally and returns when it has closed.
   // Another pad number raises varnkit::Error 9 before anything changes. User-interface thread.
@@ -88,6 +92,7 @@ class Diag : public QDialog {
 
   KitState& state_;
   bool& getRoot_;
+  std::function<void()> learnChanged_;
   bool rootFocus_ = false;
   bool rootBad_ = false;  // Root holds no whole number: the pad kept its root key
 };

@@ -72,6 +72,7 @@ void Diag::Command1_Click() {
 void Diag::Command2_Click() {
   Command2->setEnabled(false);
   getRoot_ = true;
+  if (learnChanged_) learnChanged_();
 }
 
 void Diag::Command3_Click() {
@@ -117,6 +118,7 @@ void Diag::paintRoot() {
 
 void Diag::Form_QueryUnload() {
   getRoot_ = false;
+  if (learnChanged_) learnChanged_();
   Command2->setEnabled(true);
   stopPreview();
 }
