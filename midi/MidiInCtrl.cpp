@@ -65,10 +65,12 @@ void CMidi_INCtrl::closeDevice() noexcept {
   delete device_.exchange(nullptr);
 }
 
-void CMidi_INCtrl::onMessage(uint32_t packed) noexcept {
+void CMidi_INCtrl::onMessage(uint32_t packed, std::optional<uint32_t> frame) noexcept {
   MidiInEvents* sink = sink_.load(std::memory_order_acquire);
   if (sink == nullptr) return;
   const DecodedMessage m = decodeMessage(packed);
+  // A MessageAt handler may close or destroy this control: only locals are used after it.
+  if (frame) sink->MessageAt(m.Msg, m.Channel, m.Data1, m.Data2, int32_t(*frame));
   sink->Message(m.Msg, m.Channel, m.Data1, m.Data2);
 }
 

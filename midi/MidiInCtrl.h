@@ -1,9 +1,11 @@
 #pragma once
 // The MIDI input control: opens one input port and raises Message for every short message
-// that arrives, then copies the message unchanged to a thru output if one is set.
+// that arrives, MessageAt before it when the port tells the frame, then copies the message
+// unchanged to a thru output if one is set.
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "midi/MidiInEvents.h"
@@ -27,7 +29,7 @@ class CMidi_INCtrl final : private midi::MidiInReceiver {
   CMidi_INCtrl(const CMidi_INCtrl&) = delete;
   CMidi_INCtrl& operator=(const CMidi_INCtrl&) = delete;
 
-  // Where Message goes (null: nowhere). Any thread.
+  // Where Message and MessageAt go (null: nowhere). Any thread.
   void SetEventSink(MidiInEvents* sink) noexcept { sink_.store(sink, std::memory_order_release); }
 
   // 0 closed, 1 opened but not started, 2 receiving. Any thread.
@@ -40,7 +42,8 @@ class CMidi_INCtrl final : private midi::MidiInReceiver {
   void HMidiThru(int32_t nval) noexcept;
 
   // Opens and starts input DeviceID, closing the input open before. 0 or the result code of
-  // the step that failed. Any thread; on the MIDI thread it works but stalls that thread.
+  // the step that failed. Any thread; on the MIDI thread it stalls that thread, and a JACK
+  // port, whose thread would wait for itself there, is refused (MMSYSERR_ERROR).
   int32_t InOpen(int32_t DeviceID);
   // Closes the input; always 0. Any thread, the MIDI thread inside Message included.
   int32_t InClose();
@@ -59,7 +62,7 @@ class CMidi_INCtrl final : private midi::MidiInReceiver {
   void SetModifiedFlag(bool modified = true) noexcept { modified_.store(modified); }
 
  private:
-  void onMessage(uint32_t packed) noexcept override;
+  void onMessage(uint32_t packed, std::optional<uint32_t> frame) noexcept override;
   void afterMessage(uint32_t packed) noexcept override;
   void closeDevice() noexcept;
 

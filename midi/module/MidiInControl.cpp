@@ -74,4 +74,11 @@ void MidiInControl::Message(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Da
   events().raise(VERIRud::in::Message, args);
 }
 
+void MidiInControl::MessageAt(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Data2,
+                              int32_t Frame) noexcept {
+  const std::array<Variant, 5> args{Variant(int32_t(Msg)), Variant(Channel), Variant(Data1),
+                                    Variant(Data2), Variant(Frame)};
+  events().raise(VERIRud::in::MessageAt, args);
+}
+
 }  // namespace varnkit::midictl

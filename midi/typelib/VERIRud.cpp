@@ -22,6 +22,12 @@ constexpr com::ParamDesc kDeviceID[] = {{"DeviceID", VarType::I4}};
 // Msg is an MTyp, which travels as a 32-bit integer.
 constexpr com::ParamDesc kMessage[] = {
     {"Msg", VarType::I4}, {"Channel", VarType::I2}, {"Data1", VarType::I2}, {"Data2", VarType::I2}};
+// Frame is a JACK frame, its 32 bits as they are.
+constexpr com::ParamDesc kMessageAt[] = {{"Msg", VarType::I4},
+                                         {"Channel", VarType::I2},
+                                         {"Data1", VarType::I2},
+                                         {"Data2", VarType::I2},
+                                         {"Frame", VarType::I4}};
 constexpr com::ParamDesc kSysEx[] = {{"Data", VarType::String}, {"Len", VarType::I4}};
 
 // The second name is the one the control's own member table gives.
@@ -37,6 +43,7 @@ constexpr com::MemberDesc kInMembers[] = {
 
 constexpr com::MemberDesc kInEvents[] = {
     {in::Message, "Message", nullptr, kMethod, VarType::Empty, kMessage},
+    {in::MessageAt, "MessageAt", nullptr, kMethod, VarType::Empty, kMessageAt},
 };
 
 constexpr com::MemberDesc kOutMembers[] = {

@@ -29,6 +29,7 @@ inline constexpr com::DISPID InName = 6;
 inline constexpr com::DISPID AboutBox = com::DISPID_ABOUTBOX;
 // Of _DMidi_INEvents.
 inline constexpr com::DISPID Message = 1;
+inline constexpr com::DISPID MessageAt = 2;
 }  // namespace in
 
 // Dispatch ids of _DMidi_OUT.

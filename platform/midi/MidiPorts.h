@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/midi/Result.h"
@@ -15,8 +16,10 @@ namespace varnkit::midi {
 class MidiInReceiver {
  public:
   // A short message packed status | data1 << 8 | data2 << 16; bytes the message does not
-  // have are 0.
-  virtual void onMessage(uint32_t packed) noexcept = 0;
+  // have are 0. From a JACK port it comes with the frame it arrived at, on the server's frame
+  // clock (jack_last_frame_time of its cycle plus its offset there, wrapping at 2^32); other
+  // ports give none.
+  virtual void onMessage(uint32_t packed, std::optional<uint32_t> frame) noexcept = 0;
   // Follows onMessage for the same message unless the input was closed meanwhile, by
   // onMessage itself for instance; whatever must not run after a close belongs here.
   virtual void afterMessage(uint32_t packed) noexcept = 0;
@@ -72,7 +75,8 @@ class MidiPorts {
   virtual MMRESULT outUnprepareHeader(HMIDIOUT handle, MidiHeader& header) = 0;
 };
 
-// The system's ports over RtMidi: ALSA sequencer ports first, then JACK ports.
+// The system's ports: ALSA sequencer ports over RtMidi first, then JACK ports. JACK inputs are
+// read on the process's one JACK MIDI client (see JackMidiClient.h), JACK outputs over RtMidi.
 MidiPorts& systemMidiPorts();
 
 }  // namespace varnkit::midi

@@ -20,7 +20,7 @@ MMRESULT OutputPort::open(const PortRef& port, PortClaim claim,
   std::unique_ptr<OutputPort> out(new OutputPort);
   out->claim_ = std::move(claim);
   if (port.api == RtMidi::UNIX_JACK) {
-    out->cycles_ = JackCycles::shared();
+    out->cycles_ = JackMidiClient::get();
     if (!out->cycles_) return MMSYSERR_NODRIVER;
   }
   out->rt_ = makeRtOutput(port.api, "VarnKit MIDI out", out->trap_);
@@ -36,7 +36,7 @@ MMRESULT OutputPort::open(const PortRef& port, PortClaim claim,
   if (!out->rt_->isPortOpen()) return MMSYSERR_ERROR;
   // The server takes up a new connection at the start of a cycle: until it has, whatever is
   // sent goes nowhere.
-  if (out->cycles_) out->cycles_->waitCycles(JackCycles::kCyclesToConnect, kSendWait);
+  if (out->cycles_) out->cycles_->waitCycles(JackMidiClient::kCyclesToConnect, kSendWait);
   opened = std::move(out);
   return MMSYSERR_NOERROR;
 }
@@ -47,8 +47,15 @@ OutputPort::~OutputPort() {
     const uint64_t drained = budget_.drainedAt();
     if (cycles_->count() < drained) cycles_->waitCycles(drained - cycles_->count(), kSendWait);
   }
-  // RtMidi would close a client of a server that has gone (see JackCycles.h).
+  // RtMidi would close a client of a server that has gone (see JackMidiClient.h).
   if (cycles_ && !cycles_->running()) abandon(rt_.release());
+  // RtMidi frees a JACK output's buffer while its process callback may still be reading it.
+  // Once the port is closed a callback that starts reads nothing, and one under way has long
+  // ended a couple of cycles later.
+  if (cycles_ && rt_) {
+    rt_->closePort();
+    cycles_->waitCycles(2, kSendWait);
+  }
   rt_.reset();
 }
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "platform/midi/JackCycles.h"
+#include "platform/midi/JackMidiClient.h"
 #include "platform/midi/PortClaim.h"
 #include "platform/midi/SendBudget.h"
 #include "platform/midi/ShortMessage.h"
@@ -39,7 +39,7 @@ class OutputPort {
 
   RtErrorTrap trap_;
   std::unique_ptr<RtMidiOut> rt_;
-  std::shared_ptr<JackCycles> cycles_;  // JACK ports only
+  JackMidiClient* cycles_ = nullptr;  // JACK ports only
   PortClaim claim_;
   std::atomic_flag sending_;
   // Guarded by sending_:

@@ -1,6 +1,6 @@
 #include "platform/midi/PortList.h"
 
-#include "platform/midi/JackCycles.h"
+#include "platform/midi/JackMidiClient.h"
 
 #include <unistd.h>
 
@@ -49,11 +49,11 @@ void appendPorts(RtMidi::Api api, std::vector<PortRef>& ports) {
   }
 }
 
-// The JACK ports, in the order RtMidi numbers them, through the client the process keeps:
-// opening and closing a client for every look would reorder the server's graph each time.
+// The JACK ports, in the server's order, through the client the process keeps: opening and
+// closing a client for every look would reorder the server's graph each time.
 void appendJackPorts(Direction direction, std::vector<PortRef>& ports) {
   if (!compiledIn(RtMidi::UNIX_JACK)) return;
-  const auto jack = JackCycles::kept();
+  JackMidiClient* jack = JackMidiClient::get();
   if (!jack) return;
   for (std::string& name :
        jack->midiPorts(direction == Direction::In ? JackPortIsOutput : JackPortIsInput))

@@ -1,14 +1,16 @@
-// The system's MIDI ports over RtMidi.
+// The system's MIDI ports: RtMidi's, but for JACK inputs, which the process reads itself.
 
 #include <memory>
 
 #include "platform/midi/HandleTable.h"
 #include "platform/midi/InputCloser.h"
 #include "platform/midi/InputPort.h"
+#include "platform/midi/JackInputPort.h"
 #include "platform/midi/MidiPorts.h"
 #include "platform/midi/OutputPort.h"
 #include "platform/midi/PortClaim.h"
 #include "platform/midi/PortList.h"
+#include "platform/midi/RtInputPort.h"
 
 namespace varnkit::midi {
 namespace {
@@ -75,8 +77,10 @@ MMRESULT SystemPorts::inOpen(uint32_t id, MidiInReceiver& receiver,
   if (!claim.held()) return MMSYSERR_ALLOCATED;
   prepareInputCloser();
   std::unique_ptr<InputPort> port;
-  if (const MMRESULT result = InputPort::open(ports[id], receiver, port); result != 0)
-    return result;
+  const MMRESULT result = ports[id].api == RtMidi::UNIX_JACK
+                              ? JackInputPort::open(ports[id], receiver, port)
+                              : RtInputPort::open(ports[id], receiver, port);
+  if (result != MMSYSERR_NOERROR) return result;
   input = std::make_unique<OpenInput>(std::move(port), std::move(claim));
   return MMSYSERR_NOERROR;
 }

@@ -1,5 +1,6 @@
 // Both controls made by class id and driven by dispatch id against a real JACK server: devices
-// listed and opened, Message events from a JACK port through the event sink, messages sent.
+// listed and opened, MessageAt and Message events from a JACK port through the event sink,
+// messages sent.
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,20 @@ namespace {
 
 struct Event {
   DISPID id = 0;
-  std::array<VarType, 4> types{};
+  std::array<VarType, 5> types{};  // Empty past the arguments given
   int32_t msg = 0;
   int16_t channel = 0, data1 = 0, data2 = 0;
+  int32_t frame = 0;
+  bool sameMessage(const Event& other) const {
+    return msg == other.msg && channel == other.channel && data1 == other.data1 &&
+           data2 == other.data2;
+  }
 };
+
+constexpr std::array kMessageTypes{VarType::I4, VarType::I2, VarType::I2, VarType::I2,
+                                   VarType::Empty};
+constexpr std::array kMessageAtTypes{VarType::I4, VarType::I2, VarType::I2, VarType::I2,
+                                     VarType::I4};
 
 // The host's sink: records every event as it arrives on the MIDI thread.
 class EventRecorder final : public IDispatch {
@@ -28,15 +39,16 @@ class EventRecorder final : public IDispatch {
   uint32_t Release() noexcept override { return --refs; }
   HRESULT GetIDsOfNames(std::string_view, DISPID&) noexcept override { return DISP_E_UNKNOWNNAME; }
   HRESULT Invoke(DISPID id, uint16_t, std::span<const Variant> args, Variant*) noexcept override {
-    if (args.size() != 4) return DISP_E_BADPARAMCOUNT;
+    if (args.size() < 4 || args.size() > 5) return DISP_E_BADPARAMCOUNT;
     Event event;
     event.id = id;
-    for (std::size_t i = 0; i < 4; ++i) event.types[i] = args[i].type();
-    if (event.types == std::array{VarType::I4, VarType::I2, VarType::I2, VarType::I2}) {
+    for (std::size_t i = 0; i < args.size(); ++i) event.types[i] = args[i].type();
+    if (event.types == kMessageTypes || event.types == kMessageAtTypes) {
       event.msg = args[0].i4();
       event.channel = args[1].i2();
       event.data1 = args[2].i2();
       event.data2 = args[3].i2();
+      if (args.size() == 5) event.frame = args[4].i4();
     }
     events.add(event);
     return S_OK;
@@ -92,28 +104,45 @@ TEST_F(ControlsOnJack, TheDeviceListsAgreeUnderBothNames) {
   EXPECT_GE(deviceNamed(out.get(), "MidiOutCount", "MidiOutName", JackSink::kPort), 0);
 }
 
-TEST_F(ControlsOnJack, MessagesFromAJackPortReachTheSinkAsEvents) {
+TEST_F(ControlsOnJack, MessagesFromAJackPortReachTheSinkAsMessageAtThenMessage) {
   Connection connection;
   ASSERT_EQ(connection.connect(in.get(), kDMidi_INEvents, &recorder), S_OK);
   const int32_t id = deviceNamed(in.get(), "InCount", "InName", JackSource::kPort);
   ASSERT_EQ(call(in.get(), idOf(in.get(), "InOpen"), {Variant(id)}), Variant(int32_t(0)));
   EXPECT_EQ(get(in.get(), 1), Variant(int32_t(2)));
-  ASSERT_TRUE(arrives({0x99, 36, 100}, 1));
-  ASSERT_TRUE(arrives({0x90, 40, 0}, 2));
+  jack_client_t* clock = jack_client_open("varnkit-com-clock", JackNoStartServer, nullptr);
+  ASSERT_NE(clock, nullptr);
+  const jack_nframes_t sent = jack_frame_time(clock);
+  ASSERT_TRUE(arrives({0x99, 36, 100}, 2));
+  const jack_nframes_t arrived = jack_frame_time(clock);
+  // Read outside a cycle, the frame clock is an estimate that runs ahead of the cycles or
+  // behind them on a busy server; not by a tenth of a second, though.
+  const auto slack = int32_t(jack_get_sample_rate(clock) / 10);
+  jack_client_close(clock);
+  ASSERT_TRUE(arrives({0x90, 40, 0}, 4));
   const std::vector<Event> events = recorder.events.items();
-  EXPECT_EQ(events[0].id, 1);
-  EXPECT_EQ(events[0].types, (std::array{VarType::I4, VarType::I2, VarType::I2, VarType::I2}));
-  EXPECT_EQ(events[0].msg, 144);
-  EXPECT_EQ(events[0].channel, 9);
-  EXPECT_EQ(events[0].data1, 36);
-  EXPECT_EQ(events[0].data2, 100);
-  EXPECT_EQ(events[1].msg, 128) << "a note on with velocity 0 is a note off";
+  EXPECT_EQ(events[0].id, 2);
+  EXPECT_EQ(events[0].types, kMessageAtTypes);
+  EXPECT_EQ(events[1].id, 1);
+  EXPECT_EQ(events[1].types, kMessageTypes);
+  EXPECT_EQ(events[1].msg, 144);
+  EXPECT_EQ(events[1].channel, 9);
+  EXPECT_EQ(events[1].data1, 36);
+  EXPECT_EQ(events[1].data2, 100);
+  EXPECT_TRUE(events[0].sameMessage(events[1]));
+  // The server's frame of the cycle it came in, between sending and arriving.
+  const auto frame = uint32_t(events[0].frame);
+  EXPECT_GE(int32_t(frame - sent), -slack);
+  EXPECT_GE(int32_t(arrived - frame), -slack);
+  EXPECT_EQ(events[2].id, 2);
+  EXPECT_EQ(events[3].msg, 128) << "a note on with velocity 0 is a note off";
+  EXPECT_TRUE(events[2].sameMessage(events[3]));
 
   EXPECT_EQ(call(in.get(), 4), Variant(int32_t(0)));
   EXPECT_EQ(get(in.get(), 1), Variant(int32_t(0)));
   source->send({0x90, 41, 1});
   std::this_thread::sleep_for(100ms);
-  EXPECT_EQ(recorder.events.count(), 2u) << "nothing arrives once closed";
+  EXPECT_EQ(recorder.events.count(), 4u) << "nothing arrives once closed";
   connection.disconnect();
   EXPECT_EQ(recorder.refs, 1u);
 }

@@ -89,11 +89,12 @@ TEST_F(ModuleRegistration, TheTypeLibraryIsRegisteredWithItsDeclarationsAndBothK
       {kDMidi_IN, "InClose", 4},       {kDMidi_IN, "InCount", 5},
       {kDMidi_IN, "MidiInCount", 5},   {kDMidi_IN, "InName", 6},
       {kDMidi_IN, "MidiInName", 6},    {kDMidi_IN, "AboutBox", -552},
-      {kDMidi_INEvents, "Message", 1}, {kDMidi_OUT, "HMidi", 2},
-      {kDMidi_OUT, "OutOpen", 3},      {kDMidi_OUT, "OutCount", 4},
-      {kDMidi_OUT, "MidiOutCount", 4}, {kDMidi_OUT, "SendMidi", 5},
-      {kDMidi_OUT, "OutName", 6},      {kDMidi_OUT, "MidiOutName", 6},
-      {kDMidi_OUT, "OutClose", 7},     {kDMidi_OUT, "SendSysEx", 8}};
+      {kDMidi_INEvents, "Message", 1}, {kDMidi_INEvents, "MessageAt", 2},
+      {kDMidi_OUT, "HMidi", 2},        {kDMidi_OUT, "OutOpen", 3},
+      {kDMidi_OUT, "OutCount", 4},     {kDMidi_OUT, "MidiOutCount", 4},
+      {kDMidi_OUT, "SendMidi", 5},     {kDMidi_OUT, "OutName", 6},
+      {kDMidi_OUT, "MidiOutName", 6},  {kDMidi_OUT, "OutClose", 7},
+      {kDMidi_OUT, "SendSysEx", 8}};
   for (const auto& [iid, name, id] : names)
     EXPECT_EQ(findRegisteredMember(keys, iid, name), id) << name;
   EXPECT_FALSE(findRegisteredMember(keys, kDMidi_OUT, "AboutBox"));

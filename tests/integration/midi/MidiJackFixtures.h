@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "midi/MidiInCtrl.h"
 #include "midi/MidiInEvents.h"
 
 namespace varnkit::midictl::testing {
@@ -27,6 +28,13 @@ inline bool waitUntil(const std::function<bool()>& done, std::chrono::millisecon
     std::this_thread::sleep_for(2ms);
   }
   return true;
+}
+
+// The number control gives the input port named name; -1 when it lists none.
+inline int32_t inputNamed(CMidi_INCtrl& control, const std::string& name) {
+  for (int32_t id = 0, n = control.InCount(); id < n; ++id)
+    if (control.InName(id) == name) return id;
+  return -1;
 }
 
 // Keeps what one thread writes, for others to read once count() says it is there.
@@ -56,15 +64,28 @@ struct Event {
   bool operator==(const Event&) const = default;
 };
 
-// Records every Message; then runs the test's reaction, if any.
+// A MessageAt, and how many Messages had been raised before it.
+struct TimedEvent {
+  Event event;
+  uint32_t frame = 0;
+  std::size_t messagesBefore = 0;
+  bool operator==(const TimedEvent&) const = default;
+};
+
+// Records every Message and MessageAt; then, on Message, runs the test's reaction, if any.
 class EventLog final : public MidiInEvents {
  public:
-  explicit EventLog(std::size_t capacity = 20000) : events(capacity) {}
+  explicit EventLog(std::size_t capacity = 20000) : events(capacity), timed(capacity) {}
   void Message(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept override {
     events.add({Msg, Channel, Data1, Data2});
     if (auto* react = reaction.load()) (*react)();
   }
+  void MessageAt(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Data2,
+                 int32_t Frame) noexcept override {
+    timed.add({{Msg, Channel, Data1, Data2}, uint32_t(Frame), events.count()});
+  }
   Recording<Event> events;
+  Recording<TimedEvent> timed;
   std::atomic<std::function<void()>*> reaction{nullptr};
 };
 
@@ -75,6 +96,12 @@ class JackSourceOf {
  public:
   static inline const std::string kPort = std::string(Client) + ":out";
   JackSourceOf() : rt_(RtMidi::UNIX_JACK, Client) { rt_.openVirtualPort("out"); }
+  // RtMidi frees its buffer before it closes the client, while a process callback may still
+  // read it: closed first, the port has callbacks find nothing to read.
+  ~JackSourceOf() {
+    rt_.closePort();
+    std::this_thread::sleep_for(20ms);
+  }
   void send(std::vector<uint8_t> bytes) { rt_.sendMessage(bytes.data(), bytes.size()); }
 
  private:

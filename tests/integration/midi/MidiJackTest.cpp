@@ -20,18 +20,22 @@ namespace {
 using namespace testing;
 using Bytes = std::vector<uint8_t>;
 
-int32_t inputNamed(CMidi_INCtrl& in, const std::string& name) {
-  for (int32_t id = 0, n = in.InCount(); id < n; ++id)
-    if (in.InName(id) == name) return id;
+int32_t outputNamed(CMidi_OUTCtrl& out, const std::string& name) {
+  for (int32_t id = 0, n = out.OutCount(); id < n; ++id)
+    if (out.OutName(id) == name) return id;
   return -1;
 }
 
-int32_t outputNamed(CMidi_OUTCtrl& out, const std::string& prefix, const std::string& suffix) {
-  for (int32_t id = 0, n = out.OutCount(); id < n; ++id) {
-    const std::string name = out.OutName(id);
-    if (name.starts_with(prefix) && name.ends_with(suffix)) return id;
-  }
-  return -1;
+// The full name of the first port the JACK port named port is connected to; "" for none.
+std::string connectedTo(const std::string& port) {
+  jack_client_t* probe = jack_client_open("varnkit-midi-probe", JackNoStartServer, nullptr);
+  if (probe == nullptr) return "";
+  jack_port_t* own = jack_port_by_name(probe, port.c_str());
+  const char** peers = own != nullptr ? jack_port_get_all_connections(probe, own) : nullptr;
+  std::string peer = peers != nullptr ? peers[0] : "";
+  jack_free(peers);
+  jack_client_close(probe);
+  return peer;
 }
 
 class MidiJack : public ::testing::Test {
@@ -53,7 +57,7 @@ class MidiJack : public ::testing::Test {
     ASSERT_EQ(control.Status(), 2);
   }
   void openSink(CMidi_OUTCtrl& control) {
-    const int32_t id = outputNamed(control, JackSink::kPort, "");
+    const int32_t id = outputNamed(control, JackSink::kPort);
     ASSERT_GE(id, 0);
     ASSERT_EQ(control.OutOpen(id), 0);
   }
@@ -120,8 +124,7 @@ TEST_F(MidiJack, OutputsReopenCloseAndRefuseWhatIsHeldOrMissing) {
   EXPECT_EQ(out.Status(), 0);
   openSink(out);
   CMidi_OUTCtrl other;
-  EXPECT_EQ(other.OutOpen(outputNamed(other, JackSink::kPort, "")),
-            int32_t(midi::MMSYSERR_ALLOCATED));
+  EXPECT_EQ(other.OutOpen(outputNamed(other, JackSink::kPort)), int32_t(midi::MMSYSERR_ALLOCATED));
   EXPECT_EQ(out.SendSysEx(std::string("\xF0\x7D\x01\xF7", 4), 4), 0);
   EXPECT_EQ(out.OutClose(), 0);
   EXPECT_EQ(out.OutClose(), 0);
@@ -136,7 +139,7 @@ TEST_F(MidiJack, OutputsReopenCloseAndRefuseWhatIsHeldOrMissing) {
 TEST_F(MidiJack, TenThousandMessagesInABurstAllArriveInOrderAndNoSendBlocks) {
   openSource(in);
   CMidi_OUTCtrl out;  // sends straight into the input control's own port
-  const int32_t id = outputNamed(out, "VarnKit MIDI in", ":in");
+  const int32_t id = outputNamed(out, connectedTo(JackSource::kPort));
   ASSERT_GE(id, 0);
   ASSERT_EQ(out.OutOpen(id), 0);
   constexpr int kCount = 10000;

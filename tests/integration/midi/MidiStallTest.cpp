@@ -1,5 +1,6 @@
-// Sends on a JACK server of the test's own that stands still, goes on, and stops: a send
-// gives up after a bounded wait and never hangs.
+// A JACK server of the test's own that stands still, goes on, and stops: a send gives up
+// after a bounded wait and never hangs; an input goes quiet with its server and opens again
+// on the next one.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -12,10 +13,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "midi/MidiInCtrl.h"
 #include "midi/MidiOutCtrl.h"
 #include "tests/integration/midi/MidiJackFixtures.h"
 
@@ -134,6 +137,37 @@ TEST(MidiStall, ASendGivesUpAfterABoundedWaitWhenTheServerStandsStillOrStops) {
   const auto closing = Clock::now();
   EXPECT_EQ(out.OutClose(), 0);
   EXPECT_LT(Clock::now() - closing, 5s);
+}
+
+TEST(MidiStall, AnInputGoesQuietWithItsServerAndOpensAgainOnTheNextOne) {
+  auto server = std::make_unique<PrivateServer>();
+  ASSERT_TRUE(server->up()) << "the test's own JACK server did not start";
+  auto source = std::make_unique<JackSource>();
+  EventLog log;
+  CMidi_INCtrl in;
+  in.SetEventSink(&log);
+  auto noteArrives = [&](uint8_t key) {
+    const std::size_t before = log.timed.count();
+    source->send({0x90, key, 100});
+    return waitUntil([&] { return log.timed.count() > before; }, 2s) &&
+           log.timed.items().back().event == Event{144, 0, key, 100};
+  };
+  ASSERT_EQ(in.InOpen(inputNamed(in, JackSource::kPort)), 0);
+  ASSERT_TRUE(noteArrives(40));
+
+  source.reset();  // RtMidi's own output cannot be closed safely once its server has gone
+  server->stop();
+  EXPECT_TRUE(waitUntil([&] { return inputNamed(in, JackSource::kPort) < 0; }, 5s));
+  const auto closing = Clock::now();
+  EXPECT_EQ(in.InClose(), 0);
+  EXPECT_LT(Clock::now() - closing, 1s);
+
+  server.reset();
+  server = std::make_unique<PrivateServer>();
+  ASSERT_TRUE(server->up());
+  source = std::make_unique<JackSource>();
+  ASSERT_EQ(in.InOpen(inputNamed(in, JackSource::kPort)), 0);
+  EXPECT_TRUE(noteArrives(41));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,12 +31,12 @@ class FakeMidiPorts final : public MidiPorts {
   int outputCloses = 0;
 
   // Hands packed to the open input as a port does: onMessage, then afterMessage unless the
-  // input was closed meanwhile.
-  void deliver(uint32_t packed) {
+  // input was closed meanwhile. A JACK port tells the frame.
+  void deliver(uint32_t packed, std::optional<uint32_t> frame = std::nullopt) {
     for (auto& [id, input] : openInputs_) {
       std::shared_ptr<Input> held = input;  // the port outlives a close inside the handler
       if (!held->started) continue;
-      held->receiver.onMessage(packed);
+      held->receiver.onMessage(packed, frame);
       if (held->open) held->receiver.afterMessage(packed);
       return;
     }

@@ -29,6 +29,14 @@ class JournalSink final : public MidiInEvents {
                              " " + std::to_string(Data1) + " " + std::to_string(Data2));
     if (reaction) reaction();
   }
+  void MessageAt(MTyp Msg, int16_t Channel, int16_t Data1, int16_t Data2,
+                 int32_t Frame) noexcept override {
+    ports_.journal.push_back("MessageAt " + std::to_string(Msg) + " " + std::to_string(Channel) +
+                             " " + std::to_string(Data1) + " " + std::to_string(Data2) + " " +
+                             std::to_string(Frame));
+    if (atReaction) atReaction();
+  }
+  std::function<void()> atReaction;
 
  private:
   FakeMidiPorts& ports_;
@@ -77,6 +85,27 @@ TEST_F(MidiInControl, CopiesEachMessageRawToTheThruOutputAfterItsEventWithoutWai
   EXPECT_EQ(ports.journal, (Journal{"Message 128 0 36 0", thru + "002490", "Message 144 9 36 100",
                                     thru + "642499"}));
   EXPECT_EQ(ports.waits, (std::vector<midi::SendWait>(2, midi::SendWait::Never)));
+}
+
+TEST_F(MidiInControl, AMessageThatTellsItsFrameRaisesMessageAtJustBeforeItsMessage) {
+  ASSERT_EQ(in->InOpen(0), 0);
+  const std::string thru = openThru();
+  ports.deliver(0x002490, 1234);
+  ports.deliver(0x642499);               // from a port that tells no frame
+  ports.deliver(0x0000F8, 0xFFFFFFF0u);  // the frame's 32 bits as they are
+  EXPECT_EQ(ports.journal,
+            (Journal{"MessageAt 128 0 36 0 1234", "Message 128 0 36 0", thru + "002490",
+                     "Message 144 9 36 100", thru + "642499", "MessageAt 240 8 0 0 -16",
+                     "Message 240 8 0 0", thru + "0000F8"}));
+}
+
+TEST_F(MidiInControl, DestroyedInsideMessageAtItsMessageFollowsAndNothingElse) {
+  ASSERT_EQ(in->InOpen(0), 0);
+  openThru();
+  sink.atReaction = [&] { in.reset(); };  // the sanitizers catch any later use
+  ports.deliver(0x642499, 7);
+  EXPECT_EQ(in, nullptr);
+  EXPECT_EQ(ports.journal, (Journal{"MessageAt 144 9 36 100 7", "Message 144 9 36 100"}));
 }
 
 TEST_F(MidiInControl, ThruSetToZeroStopsForwardingAtOnceEvenForTheMessageBeingHandled) {

@@ -1,0 +1,43 @@
+#pragma once
+// An input port read on the process's own JACK client: each message comes with the frame it
+// arrived at.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/midi/InputPort.h"
+#include "platform/midi/JackMidiClient.h"
+#include "platform/midi/PortList.h"
+
+namespace varnkit::midi {
+
+class JackInputPort final : public InputPort {
+ public:
+  // Connects the JACK port named port.name to a port of the client's own, for receiver;
+  // returns once the connection is in force, or the server ran no cycles for a second. Not
+  // on a MIDI thread.
+  static MMRESULT open(const PortRef& port, MidiInReceiver& receiver,
+                       std::unique_ptr<InputPort>& opened);
+  // Disconnects and frees the client's port. Never on the client's process thread.
+  ~JackInputPort() override;
+
+  // True on the client's process thread. Any thread.
+  bool onOwnThread() const noexcept override { return client_.onProcessThread(); }
+  // Returns once no call into the receiver is running. Never on the process thread.
+  void waitIdle() const noexcept override { client_.waitIdle(slot_); }
+
+  // One event of the port, at the server's frame. The client's process callback only.
+  void received(const uint8_t* bytes, std::size_t size, uint32_t frame) noexcept {
+    deliver(bytes, size, frame);
+  }
+
+ private:
+  JackInputPort(MidiInReceiver& receiver, JackMidiClient& client) noexcept
+      : InputPort(receiver), client_(client) {}
+
+  JackMidiClient& client_;
+  std::size_t slot_ = JackMidiClient::kInputs;  // none until attached
+};
+
+}  // namespace varnkit::midi
