@@ -42,8 +42,8 @@ class CMidi_INCtrl final : private midi::MidiInReceiver {
   void HMidiThru(int32_t nval) noexcept;
 
   // Opens and starts input DeviceID, closing the input open before. 0 or the result code of
-  // the step that failed. Any thread; on the MIDI thread it stalls that thread, and a JACK
-  // port, whose thread would wait for itself there, is refused (MMSYSERR_ERROR).
+  // the step that failed. Any thread; on a MIDI thread it stalls that thread, and on the JACK
+  // one a JACK port is refused (MMSYSERR_ERROR): opening it waits for that thread's cycles.
   int32_t InOpen(int32_t DeviceID);
   // Closes the input; always 0. Any thread, the MIDI thread inside Message included.
   int32_t InClose();

@@ -57,9 +57,11 @@ HRESULT MidiInControl::run(DISPID id, const PreparedCall& call, Variant& value) 
       value = control_.InClose();
       return S_OK;
     case VERIRud::in::InCount:
+      pinModule();
       value = control_.InCount();
       return S_OK;
     case VERIRud::in::InName:
+      pinModule();
       value = control_.InName(arg());
       return S_OK;
     case VERIRud::in::AboutBox:

@@ -1,6 +1,7 @@
 #include "midi/module/MidiOutControl.h"
 
 #include "midi/module/Classes.h"
+#include "midi/module/ModuleFile.h"
 #include "midi/typelib/VERIRud.h"
 
 namespace varnkit::midictl {
@@ -30,15 +31,18 @@ HRESULT MidiOutControl::run(DISPID id, const PreparedCall& call, Variant& value)
         value = control_.HMidi();
       return S_OK;
     case VERIRud::out::OutOpen:
+      pinModule();
       value = control_.OutOpen(arg(0).i4());
       return S_OK;
     case VERIRud::out::OutCount:
+      pinModule();
       value = control_.OutCount();
       return S_OK;
     case VERIRud::out::SendMidi:
       value = control_.SendMidi(arg(0).i4(), arg(1).i2(), arg(2).i2(), arg(3).i2());
       return S_OK;
     case VERIRud::out::OutName:
+      pinModule();
       value = control_.OutName(arg(0).i4());
       return S_OK;
     case VERIRud::out::OutClose:

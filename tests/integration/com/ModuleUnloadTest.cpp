@@ -49,5 +49,14 @@ TEST(ModuleUnload, AnObjectStillHeldKeepsItsModuleLoaded) {
   EXPECT_EQ(get(out.get(), 1), Variant(int32_t(3)));
 }
 
+// Last: the module stays for the rest of the process.
+TEST(ModuleUnload, AModuleThatLookedAtTheMidiPortsStaysLoaded) {
+  {
+    ComPtr<IDispatch> out = makeOutput(*loadModule());
+    call(out.get(), 4);  // OutCount: the JACK client it may open runs the module's code
+  }
+  EXPECT_TRUE(moduleLoaded());
+}
+
 }  // namespace
 }  // namespace varnkit::com::testing
