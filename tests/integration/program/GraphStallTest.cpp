@@ -1,0 +1,350 @@
+// VarnKit started again and again beside another JACK client, on servers of the test's own in
+// both of JACK's modes: however VarnKit starts, runs and ends, the other client must keep getting
+// its cycles. A graph that stops is a fault the user hears at once in every other program.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+#include <jack/midiport.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <future>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/Child.h"
+#include "tests/support/WavWriter.h"
+
+namespace varnkit::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kStarts = 30;
+constexpr double kRate = 44100;
+constexpr double kPeriod = 128;
+constexpr const char* kProbeName = "stall-probe";
+// The share of the cycles a running graph must give the probe; lenient for a busy machine.
+constexpr double kShare = 0.3;
+
+int devNull() {
+  static const int fd = ::open("/dev/null", O_WRONLY);
+  return fd;
+}
+
+// A child process that can be asked to end and, when it does not, be made to: a program stuck
+// in a call to a stalled server must not keep the test waiting.
+class Process {
+ public:
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e != nullptr; ++e) {
+      const std::string var = *e;
+      if (!env.contains(var.substr(0, var.find('=')))) vars.push_back(var);
+    }
+    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
+    std::vector<char*> args, envp;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
+    args.push_back(nullptr);
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, devNull(), 1);
+    posix_spawn_file_actions_adddup2(&actions, devNull(), 2);
+    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Process() { stop(2s); }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  // SIGTERM, and SIGKILL when it has not ended within grace.
+  void stop(Clock::duration grace) {
+    if (pid_ <= 0 || ended_) return;
+    ended_ = true;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (const auto until = Clock::now() + grace; Clock::now() < until;
+         std::this_thread::sleep_for(10ms))
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        clean_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        return;
+      }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  // Ended on SIGTERM with exit status 0, not killed or crashed.
+  bool endedCleanly() const { return clean_; }
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  bool clean_ = false;
+};
+
+// A private server on the dummy back-end, period 128 at 44100 Hz; synchronous with -S.
+class Server {
+ public:
+  Server(const std::string& name, bool sync)
+      : argv_{"jackd", "-n", name, "--no-realtime", "-d", "dummy", "-r", "44100", "-p", "128"} {
+    if (sync) argv_.insert(argv_.begin() + 3, "-S");
+    // Other tests' servers may take every place JACK has for servers for a while.
+    for (int attempt = 0; attempt < 3 && !ok_; ++attempt) {
+      if (jackd_) std::this_thread::sleep_for(1s);
+      jackd_ = std::make_unique<Process>(argv_, std::map<std::string, std::string>{});
+      ok_ = Child({"jack_wait", "-w", "-s", name, "-t", "5"}, {}, devNull()).wait() == 0;
+    }
+  }
+  ~Server() { stop(1s); }
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  bool ok() const { return ok_; }
+  // A stalled server may take its client timeout (5 s) to end on SIGTERM: it gets grace only.
+  void stop(Clock::duration grace) {
+    if (jackd_) jackd_->stop(grace);
+  }
+  bool endedCleanly() const { return !jackd_ || jackd_->endedCleanly(); }
+
+ private:
+  std::vector<std::string> argv_;
+  std::unique_ptr<Process> jackd_;
+  bool ok_ = false;
+};
+
+// A client as another program on the graph has it: a MIDI keyboard that plays now and then and
+// an audio input it listens to. Its process callback never blocks, so cycles it misses are
+// cycles the server did not give it.
+class Probe {
+ public:
+  explicit Probe(const std::string& server) {
+    client_ = jack_client_open(kProbeName, JackOptions(JackNoStartServer | JackServerName), nullptr,
+                               server.c_str());
+    if (client_ == nullptr) return;
+    midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
+    audioIn_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client_, &Probe::process, this);
+    if (midiOut_ == nullptr || audioIn_ == nullptr || jack_activate(client_) != 0) {
+      jack_client_close(client_);
+      client_ = nullptr;
+    }
+  }
+  // On a stalled synchronous server closing may wait for ever: the server goes first.
+  ~Probe() {
+    if (client_ != nullptr) jack_client_close(client_);
+  }
+  Probe(const Probe&) = delete;
+  Probe& operator=(const Probe&) = delete;
+
+  bool ok() const { return client_ != nullptr; }
+  uint64_t cycles() const { return cycles_.load(std::memory_order_acquire); }
+  // The frame the server's current cycle began at, from its shared timer: it moves only with
+  // cycles, where jack_frame_time() goes on extrapolating the wall clock through a stall.
+  jack_nframes_t serverFrame() const { return jack_last_frame_time(client_); }
+  // Both read the graph in shared memory and never ask the server.
+  bool hasPort(const std::string& name) const {
+    return jack_port_by_name(client_, name.c_str()) != nullptr;
+  }
+  bool midiTaken() const { return jack_port_connected(midiOut_) > 0; }
+  // Asks the server, which a stalled one may never answer.
+  int listenTo(const std::string& port) {
+    return jack_connect(client_, port.c_str(), jack_port_name(audioIn_));
+  }
+
+ private:
+  static int process(jack_nframes_t frames, void* self) {
+    auto& probe = *static_cast<Probe*>(self);
+    const uint64_t cycle = probe.cycles_.load(std::memory_order_relaxed);
+    void* midi = jack_port_get_buffer(probe.midiOut_, frames);
+    jack_midi_clear_buffer(midi);
+    if (cycle % 50 == 0) {
+      const jack_midi_data_t on[] = {0x99, 36, 100};
+      jack_midi_event_write(midi, 0, on, 3);
+    } else if (cycle % 50 == 25) {
+      const jack_midi_data_t off[] = {0x89, 36, 0};
+      jack_midi_event_write(midi, 0, off, 3);
+    }
+    const auto* in = static_cast<const float*>(jack_port_get_buffer(probe.audioIn_, frames));
+    float sum = 0;
+    for (jack_nframes_t i = 0; i < frames; ++i) sum += in[i];
+    probe.heard_.store(sum, std::memory_order_relaxed);
+    probe.cycles_.store(cycle + 1, std::memory_order_release);
+    return 0;
+  }
+
+  jack_client_t* client_ = nullptr;
+  jack_port_t* midiOut_ = nullptr;
+  jack_port_t* audioIn_ = nullptr;
+  std::atomic<uint64_t> cycles_{0};
+  std::atomic<float> heard_{0};
+};
+
+struct Sample {
+  Clock::time_point at;
+  uint64_t cycles;
+  jack_nframes_t frame;
+};
+
+Sample sample(const Probe& probe) {
+  return {Clock::now(), probe.cycles(), probe.serverFrame()};
+}
+
+// The first span of at least window in which the probe got less than share of the cycles the
+// wall clock implies, or the server's clock moved less than share of the frames (share 0: none
+// at all); empty when there is none.
+std::string gap(const std::vector<Sample>& samples, Clock::duration window, double share) {
+  for (std::size_t i = 0, j = 0; i < samples.size(); ++i) {
+    while (j < samples.size() && samples[j].at - samples[i].at < window) ++j;
+    if (j == samples.size()) break;
+    const double seconds = std::chrono::duration<double>(samples[j].at - samples[i].at).count();
+    const uint64_t cycles = samples[j].cycles - samples[i].cycles;
+    const jack_nframes_t frames = samples[j].frame - samples[i].frame;
+    const bool few = share == 0 ? cycles == 0 || frames == 0
+                                : double(cycles) < share * seconds * kRate / kPeriod ||
+                                      double(frames) < share * seconds * kRate;
+    if (few)
+      return std::to_string(cycles) + " cycles, " + std::to_string(frames) + " server frames in " +
+             std::to_string(int(seconds * 1000)) + " ms";
+  }
+  return "";
+}
+
+// Samples every 50 ms for span, or until done says so.
+template <class Done>
+std::vector<Sample> watch(const Probe& probe, Clock::duration span, Done done) {
+  std::vector<Sample> samples{sample(probe)};
+  for (const auto until = samples[0].at + span; Clock::now() < until && !done(samples);) {
+    std::this_thread::sleep_for(50ms);
+    samples.push_back(sample(probe));
+  }
+  return samples;
+}
+
+class GraphStall : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    server_ = "varnkit-stall-" + std::to_string(getpid()) + (GetParam() ? "-sync" : "-async");
+    fs::copy_file(VARNKIT_PROGRAM, app_.path() / "VarnKit");
+    env_ = {{"JACK_DEFAULT_SERVER", server_},
+            {"JACK_NO_START_SERVER", "1"},
+            {"QT_QPA_PLATFORM", "offscreen"},
+            {"XDG_DATA_HOME", data_.file("data")},
+            {"XDG_CONFIG_HOME", data_.file("config")}};
+    ASSERT_EQ(Child({VARNKIT_REGSVR, "-s", MIDI_MODULE_PATH}, env_).wait(), 0);
+    restart();
+    ASSERT_TRUE(jack_ && jack_->ok()) << "jackd did not start";
+    ASSERT_TRUE(probe_ && probe_->ok()) << "no probe client";
+  }
+  void TearDown() override {
+    if (jack_) restart(false);
+  }
+
+  // A fresh server and probe, so that every start meets a running graph of its own and a
+  // stall is not carried into the next start. A stuck server goes before the probe and any call
+  // still waiting on it, which its end unblocks; it is not waited for, as the next server of its
+  // name takes its place. A server that did not end cleanly holds one of JACK's eight server
+  // places until then: at the end one of its name starts and ends cleanly, so that other tests
+  // can still start theirs, and the semaphores of its killed clients go.
+  void restart(bool again = true) {
+    if (jack_) jack_->stop(again ? 0s : 1s);
+    waiting_.clear();
+    probe_.reset();
+    const bool clean = !jack_ || jack_->endedCleanly();
+    jack_.reset();
+    if (again) {
+      jack_ = std::make_unique<Server>(server_, GetParam());
+      if (jack_->ok()) probe_ = std::make_unique<Probe>(server_);
+      return;
+    }
+    if (!clean) Server(server_, GetParam());
+    std::error_code ignored;
+    for (const auto& file : fs::directory_iterator("/dev/shm", ignored))
+      if (const std::string name = file.path().filename().string();
+          name.starts_with("jack_sem.") && name.find("_" + server_ + "_") != std::string::npos)
+        fs::remove(file.path(), ignored);
+  }
+
+  // Starts VarnKit once and ends it again; where the graph stalled, or empty.
+  std::string startOnce() {
+    std::string stall;
+    {
+      Process varnkit({(app_.path() / "VarnKit").string(), "--midi", kProbeName}, env_);
+      stall = bringUp();
+      varnkit.stop(5s);
+    }
+    const std::string after = gap(watch(*probe_, 300ms, never), 300ms, kShare);
+    if (stall.empty()) return after.empty() ? "" : "after its end (" + after + ")";
+    return stall + (after.empty() ? "; runs again once VarnKit is gone"
+                                  : "; still stalled once it is gone (" + after + ")");
+  }
+
+  // From VarnKit's start until it has run a while with the probe listening to it.
+  std::string bringUp() {
+    // Up: its output ports are there and its MIDI input reads from the probe.
+    const auto up = [this] {
+      return probe_->hasPort("VarnKit:outport 0") && probe_->hasPort("VarnKit:outport 1") &&
+             probe_->midiTaken();
+    };
+    // While it starts, the machine is busy with it: only cycles stopping outright count.
+    const auto starting = watch(*probe_, 10s, [&](const std::vector<Sample>& s) {
+      return up() || !gap(s, 500ms, 0).empty();
+    });
+    if (const std::string stall = gap(starting, 500ms, 0); !stall.empty())
+      return "start-up (" + stall + ")";
+    if (!up()) return "start-up (its outputs and MIDI input not on the graph after 10 s)";
+
+    auto connected =
+        std::async(std::launch::async, [this] { return probe_->listenTo("VarnKit:outport 0"); });
+    if (connected.wait_for(3s) != std::future_status::ready) {
+      waiting_.push_back(std::move(connected));
+      return "connecting (jack_connect unanswered for 3 s)";
+    }
+    if (const std::string stall = gap(watch(*probe_, 300ms, never), 300ms, kShare); !stall.empty())
+      return "running (" + stall + ")";
+    return "";
+  }
+
+  static bool never(const std::vector<Sample>&) { return false; }
+
+  std::string server_;
+  TempDir app_, data_;
+  std::map<std::string, std::string> env_;
+  std::unique_ptr<Server> jack_;
+  std::unique_ptr<Probe> probe_;
+  std::vector<std::future<int>> waiting_;
+};
+
+TEST_P(GraphStall, NoStartOrEndOfVarnKitStopsTheOtherClients) {
+  std::vector<std::string> stalls;
+  for (int i = 0; i < kStarts && jack_->ok() && probe_->ok(); ++i) {
+    const std::string stall = startOnce();
+    if (stall.empty()) continue;
+    stalls.push_back("start " + std::to_string(i + 1) + ": " + stall);
+    restart();
+  }
+  std::string list;
+  for (const auto& s : stalls) list += "\n  " + s;
+  ASSERT_TRUE(jack_->ok() && probe_->ok()) << "the server did not come back after:" << list;
+  std::printf("%zu of %d starts stalled the graph\n", stalls.size(), kStarts);
+  EXPECT_TRUE(stalls.empty()) << stalls.size() << " of " << kStarts << " starts stalled:" << list;
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, GraphStall, ::testing::Values(true, false), [](const auto& mode) {
+  return mode.param ? "Synchronous" : "Asynchronous";
+});
+
+}  // namespace
+}  // namespace varnkit::testing
