@@ -76,10 +76,13 @@ bool Mixer::post(const Command& c) noexcept {
 }
 
 void Mixer::release(BufferCore* core) {
-  if (named(core)) {
+  if (named(core))
     deferred_.push_back(core);
-    return;
-  }
+  else
+    postRelease(core);
+}
+
+void Mixer::postRelease(BufferCore* core) {
   Command c;
   c.op = Command::Op::Release;
   c.core = core;
@@ -182,14 +185,10 @@ void Mixer::retireTables() {
   });
   std::vector<BufferCore*> still;
   for (BufferCore* core : std::exchange(deferred_, {})) {
-    if (named(core)) {
+    if (named(core))
       still.push_back(core);
-      continue;
-    }
-    Command c;
-    c.op = Command::Op::Release;
-    c.core = core;
-    if (!post(c)) unposted_.push_back(core);
+    else
+      postRelease(core);
   }
   deferred_ = std::move(still);
 }

@@ -144,6 +144,8 @@ class Mixer {
   // or frames.
   uint32_t playHitsDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
   bool named(const BufferCore* core) const;
+  // User-interface thread: hands core to the audio thread to free once idle.
+  void postRelease(BufferCore* core);
   void retireTables();
   uint32_t offsetInBlock(const Command& c, uint32_t blockStart) const noexcept;
   void mixSpan(float* out, uint32_t frames) noexcept;

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 extern char** environ;
@@ -54,6 +56,23 @@ class Child {
     if (running()) kill(pid_, signal);
     if (pid_ > 0 && !exited_) waitpid(pid_, nullptr, 0);
     exited_ = true;
+  }
+  // SIGTERM, then SIGKILL when it has not ended within grace: a program stuck in a call must
+  // not keep a test waiting. Whether it ended by itself with status 0.
+  bool stop(std::chrono::milliseconds grace) {
+    if (!running()) return false;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    for (const auto until = std::chrono::steady_clock::now() + grace;
+         std::chrono::steady_clock::now() < until;
+         std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+      }
+    }
+    end(SIGKILL);
+    return false;
   }
   // Waits for the end; the exit status, -1 when it did not end normally.
   int wait() {

@@ -44,54 +44,25 @@ int devNull() {
   return fd;
 }
 
-// A child process that can be asked to end and, when it does not, be made to: a program stuck
-// in a call to a stalled server must not keep the test waiting.
+// A child process that is asked to end and, when it does not, made to: a program stuck in a
+// call to a stalled server must not keep the test waiting.
 class Process {
  public:
-  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env) {
-    std::vector<std::string> vars;
-    for (char** e = environ; *e != nullptr; ++e) {
-      const std::string var = *e;
-      if (!env.contains(var.substr(0, var.find('=')))) vars.push_back(var);
-    }
-    for (const auto& [name, value] : env) vars.push_back(name + "=" + value);
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    for (const auto& v : vars) envp.push_back(const_cast<char*>(v.c_str()));
-    args.push_back(nullptr);
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, devNull(), 1);
-    posix_spawn_file_actions_adddup2(&actions, devNull(), 2);
-    if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
+  Process(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env)
+      : child_(argv, env, devNull(), devNull()) {}
   ~Process() { stop(2s); }
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
 
-  // SIGTERM, and SIGKILL when it has not ended within grace.
-  void stop(Clock::duration grace) {
-    if (pid_ <= 0 || ended_) return;
-    ended_ = true;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    for (const auto until = Clock::now() + grace; Clock::now() < until;
-         std::this_thread::sleep_for(10ms))
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        clean_ = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        return;
-      }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+  void stop(std::chrono::milliseconds grace) {
+    if (stopped_) return;
+    stopped_ = true;
+    clean_ = child_.stop(grace);
   }
   // Ended on SIGTERM with exit status 0, not killed or crashed.
   bool endedCleanly() const { return clean_; }
 
  private:
-  pid_t pid_ = -1;
-  bool ended_ = false;
+  Child child_;
+  bool stopped_ = false;
   bool clean_ = false;
 };
 
@@ -114,7 +85,7 @@ class Server {
 
   bool ok() const { return ok_; }
   // A stalled server may take its client timeout (5 s) to end on SIGTERM: it gets grace only.
-  void stop(Clock::duration grace) {
+  void stop(std::chrono::milliseconds grace) {
     if (jackd_) jackd_->stop(grace);
   }
   bool endedCleanly() const { return !jackd_ || jackd_->endedCleanly(); }
