@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include "app/EndOnSignal.h"
 #include "kit/Error.h"
 #include "sound/SoundOutput.h"
 
@@ -9,6 +10,7 @@ namespace varnkit {
 
 int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi,
                const ui::StartChoices& start) {
+  const app::EndOnSignal ending;  // held until the sound device has closed too
   int status = 0;
   {
     ui::Form1 form(appFolder, std::move(makeMidi), start);

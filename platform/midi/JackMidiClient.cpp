@@ -21,24 +21,41 @@ void sleepAWhile() {
   std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
+// One client per server: a client reaches the server JACK_DEFAULT_SERVER names when it opens.
+// Retired clients stay where the leak checker can see them; inputs may refer to them.
+struct Clients {
+  std::mutex lock;
+  std::map<std::string, JackMidiClient*> current;
+  std::vector<JackMidiClient*> retired;
+};
+
+Clients& clients() {
+  static auto* all = new Clients;
+  return *all;
+}
+
 }  // namespace
 
 JackMidiClient* JackMidiClient::get() {
-  static auto* lock = new std::mutex;
-  // One client per server: a client reaches the server JACK_DEFAULT_SERVER names when it
-  // opens. Retired clients stay where the leak checker can see them; inputs may refer to them.
-  static auto* clients = new std::map<std::string, JackMidiClient*>;
-  static auto* retired = new std::vector<JackMidiClient*>;
+  Clients& all = clients();
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
-  std::lock_guard guard(*lock);
-  JackMidiClient*& current = (*clients)[server != nullptr ? server : ""];
+  std::lock_guard guard(all.lock);
+  [[maybe_unused]] static const int closing = std::atexit(&JackMidiClient::closeAll);
+  JackMidiClient*& current = all.current[server != nullptr ? server : ""];
   if (current != nullptr && current->running()) return current;
   if (current != nullptr) {
     current->retire();
-    retired->push_back(current);
+    all.retired.push_back(current);
   }
   current = open();
   return current;
+}
+
+void JackMidiClient::closeAll() noexcept {
+  Clients& all = clients();
+  std::lock_guard guard(all.lock);
+  for (auto& [server, client] : all.current)
+    if (client != nullptr) client->close();
 }
 
 JackMidiClient* JackMidiClient::open() {
@@ -59,6 +76,15 @@ void JackMidiClient::retire() noexcept {
   std::lock_guard guard(lock_);
   if (!closed_ && dropped_.load(std::memory_order_acquire)) jack_client_close(client_);
   closed_ = true;
+}
+
+void JackMidiClient::close() noexcept {
+  std::lock_guard guard(lock_);
+  if (!usable()) return;
+  jack_deactivate(client_);  // no process callback reads an input after this
+  jack_client_close(client_);
+  closed_ = true;
+  running_.store(false, std::memory_order_release);
 }
 
 bool JackMidiClient::onProcessThread() const noexcept {

@@ -34,7 +34,8 @@ class JackMidiClient {
 
   // The client of the server this process reaches now, opened and activated on first use and
   // kept for the run; a new one once that server has gone or has dropped it. Null when no
-  // server answers. Clients are never destroyed. Not on a MIDI thread.
+  // server answers. Clients are closed when the process ends, and never destroyed. Not on a
+  // MIDI thread.
   static JackMidiClient* get();
   JackMidiClient(const JackMidiClient&) = delete;
   JackMidiClient& operator=(const JackMidiClient&) = delete;
@@ -76,6 +77,11 @@ class JackMidiClient {
   static JackMidiClient* open();
   // Lets go of a client that no longer runs, closing it only when its server lives on.
   void retire() noexcept;
+  // Takes a client that still runs off its server's graph.
+  void close() noexcept;
+  // At the end of the process: a client left open stays on the graph until the server notices
+  // that its process is gone, and a server that waits for its clients waits for that one.
+  static void closeAll() noexcept;
   // Guarded by lock_: whether JACK may still be asked anything on the client's behalf.
   bool usable() const noexcept { return !closed_ && running(); }
   MMRESULT takeSlot(std::size_t& slot);
