@@ -36,6 +36,13 @@ class ProgramUnderX : public ::testing::Test {
     ASSERT_FALSE(display.empty()) << "Xvfb did not start";
     env["DISPLAY"] = display;
     env["QT_QPA_PLATFORM"] = "xcb";
+    env["LSAN_OPTIONS"] = "suppressions=" LSAN_SUPPRESSIONS;  // for a sanitized build
+  }
+  // Ended as a desktop session ends it, the program closes everything and goes with 0.
+  void TearDown() override {
+    if (program && program->running()) {
+      EXPECT_TRUE(program->stop(std::chrono::seconds(10))) << "SIGTERM did not end it with 0";
+    }
   }
 
   // Starts argv with env, waits for its window and its JACK output, and gives the window the
