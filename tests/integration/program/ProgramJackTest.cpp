@@ -25,6 +25,7 @@
 #include "tests/support/JackRig.h"
 #include "tests/support/Pump.h"
 #include "tests/support/WavWriter.h"
+#include "tests/unit/platform/TestFiles.h"
 #include "ui/main/Form1.h"
 #include "ui/padeditor/Diag.h"
 #include "ui/padeditor/TextBox.h"
@@ -170,21 +171,15 @@ TEST_F(ProgramOnJack, EveryHitSoundsOnePeriodAfterItsOwnFrame) {
 class OwnServer {
  protected:
   static constexpr uint32_t kPeriod = 128;
-  OwnServer() : name_("varnkit-p128-" + std::to_string(getpid())), server_(name_, 44100, kPeriod) {
-    if (const char* was = std::getenv("JACK_DEFAULT_SERVER")) was_ = was;
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-  }
-  ~OwnServer() {
-    if (was_.empty())
-      unsetenv("JACK_DEFAULT_SERVER");
-    else
-      setenv("JACK_DEFAULT_SERVER", was_.c_str(), 1);
-  }
+  OwnServer()
+      : name_("varnkit-p128-" + std::to_string(getpid())),
+        server_(name_, 44100, kPeriod),
+        reach_("JACK_DEFAULT_SERVER", name_) {}
 
  private:
   std::string name_;
   testing::JackServer server_;
-  std::string was_;
+  testing::ScopedEnv reach_;
 };
 
 class ProgramOnASmallerPeriod : public OwnServer, public ProgramOnJack {};
