@@ -20,7 +20,8 @@ bool PrepareKitFolder(const std::string& folder, std::string& why) {
     why = "cannot make the kit folder " + folder + ": " + ec.message();
     return false;
   }
-  if (files::FileExists(folder + "/default.txt")) return true;
+  // A default kit copied from a system that ignores letter case may be DEFAULT.TXT.
+  if (!files::FileIgnoringCase(folder, "default.txt").empty()) return true;
   return tools::MakeStarterKit(folder, why);
 }
 

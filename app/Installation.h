@@ -6,7 +6,8 @@
 
 namespace varnkit::app {
 
-// Makes folder when it is not there and, when it has no default.txt, the starter kit in it.
+// Makes folder when it is not there and, when it has no default.txt in any letter case, the
+// starter kit in it.
 // False and why when either failed; the program still starts, with what there is.
 bool PrepareKitFolder(const std::string& folder, std::string& why);
 

@@ -112,13 +112,17 @@ ImportOutcome ImportKit(const ImportRequest& request, const ReplaceQuestion& may
     return failed("The kit " + request.source.string() + " has no instrument with a sample.");
   std::error_code ec;
   fs::create_directories(request.into, ec);
-  if (!files::FilesIgnoringCase(request.into.string(), plan.kitName + ".txt").empty() &&
-      !mayReplace(plan.kitName))
-    return failed("A kit named '" + plan.kitName + "' is there already; it was left as it was.");
+  // ROCK.TXT is the kit a save of Rock replaces: the question names it by its own name.
+  const std::string existing =
+      files::FileIgnoringCase(request.into.string(), plan.kitName + ".txt");
+  const bool replacing = !existing.empty();
+  const std::string existingName = replacing ? existing.substr(0, existing.size() - 4) : "";
+  if (replacing && !mayReplace(existingName))
+    return failed("A kit named '" + existingName + "' is there already; it was left as it was.");
   const fs::path staging = scratch.path() / "samples";
   if (std::string why = stageSamples(plan, staging); !why.empty()) return failed(why);
 
-  Headless window(plan.kitName);
+  Headless window(plan.kitName, replacing);  // the user's answer, and no other
   auto device = audio::Device::openOffline(44100);
   KitState state(window.link(), request.into.string());
   state.setSoundDevice(device.get());
@@ -128,6 +132,9 @@ ImportOutcome ImportKit(const ImportRequest& request, const ReplaceQuestion& may
   } catch (const Error& e) {
     return failed(e.text());
   }
+  if (!window.refused.empty())
+    return failed("A kit named '" + plan.kitName +
+                  "' came while importing; it was left as it was.");
   if (!window.told.empty()) return failed(window.told.front());
   ImportOutcome out;
   out.ok = true;

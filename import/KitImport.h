@@ -23,7 +23,8 @@ struct ImportOutcome {
   std::string error;    // why nothing was written, when not ok
 };
 
-// Whether the existing kit kitName may be replaced.
+// Whether the existing kit kitName may be replaced: the kit of the file the import would
+// replace, named as that file is, which may differ from the import's name in letter case.
 using ReplaceQuestion = std::function<bool(const std::string& kitName)>;
 
 // Reads, plans, checks and decodes everything before the first byte goes into the kit folder,

@@ -34,8 +34,10 @@ class Drumkit {
   // Silences every pad and resets all nine to the default pads; the name is kept.
   void Clear();
   // Writes the kit file <app>/<Kitname>.txt and copies every sample into the kit folder
-  // <app>/<Kitname>, asking first before an existing kit is replaced. The old kit file stays
-  // whole until the new one is complete. Names the file cannot carry are refused with a message.
+  // <app>/<Kitname>, asking first before an existing kit is replaced: the kit file named so in
+  // any letter case, which is the one file replaced. All or nothing: the old kit file and its
+  // samples stay whole until the new ones are complete. Names the file cannot carry are
+  // refused with a message.
   void SaveKit();
   // Offers to save unsaved changes (OfferToSave), then fills the kit from File (ReadKit).
   // False when the user wanted the changes saved and they were not: nothing was loaded.
@@ -57,7 +59,8 @@ class Drumkit {
 
   preset& slot(int i);
   std::string saveProblem();
-  void writeKitFile(const std::string& file, const std::string& folder);
+  void saveInto(const std::string& folder, const std::string& replacedFile);
+  void writeKitFile(const std::string& temp);
   void applyRecord(const Record& r, LoadNotes& changes);
   int32_t claimRootKey(int32_t key, int32_t pad);
 

@@ -1,3 +1,5 @@
+#include <stdio.h>
+
 #include <algorithm>
 #include <array>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include "kit/Error.h"
 #include "kit/KitState.h"
 #include "platform/files/FileOps.h"
+#include "platform/files/FolderUpdate.h"
 #include "platform/files/Lookup.h"
 #include "platform/files/TextFiles.h"
 
@@ -84,17 +87,23 @@ std::string recordLine(const preset& pad, const Layer& layer) {
          std::to_string(pad.Voices) + "," + CR;
 }
 
-// Copies a layer's sample into the kit folder. A sample that is gone, or that already is the
+// Stages a layer's sample for the kit folder. A sample that is gone, or that already is the
 // copy, is no failure; any other failure would leave the saved kit without its sample.
-void copySample(const Layer& layer, const std::string& folder) {
+void stageSample(const Layer& layer, const std::string& folder, files::FolderUpdate& samples) {
   const std::string source = layer.path + "/" + layer.filename;
-  const std::string target = folder + "/" + layer.filename;
-  const files::Status copied = files::CopyFile(source, target);
   std::error_code ec;
-  if (copied.ok || !fs::exists(source, ec) || sameFile(source, target)) return;
-  throw Error(Error::kPathFileAccess, "The sample '" + layer.filename +
-                                          "' could not be copied into the kit folder, so " +
-                                          "the kit was not saved: " + copied.error);
+  if (samples.staged(layer.filename) || !fs::exists(source, ec) ||
+      sameFile(source, folder + "/" + layer.filename))
+    return;
+  if (const files::Status copied = samples.stage(source, layer.filename); !copied.ok)
+    throw Error(Error::kPathFileAccess, "The sample '" + layer.filename +
+                                            "' could not be copied into the kit folder, so " +
+                                            "the kit was not saved: " + copied.error);
+}
+
+// The kit a kit file holds, as the kit list names it: its name without ".txt".
+std::string kitNameOf(const std::string& fileName) {
+  return fileName.substr(0, fileName.size() - 4);
 }
 
 }  // namespace
@@ -127,21 +136,55 @@ void Drumkit::SaveKit() {
     state_.MsgBox(problem, vbOKOnly | vbExclamation, "VarnKit");
     return;
   }
-  const std::string folder = state_.appFolder() + "/" + Kitname;
-  const std::string file = folder + ".txt";
-  // ROCK.txt is the kit Rock too, to anyone who lists or loads it.
-  const auto existing = files::FilesIgnoringCase(state_.appFolder(), Kitname + ".txt");
-  if (!existing.empty() &&
-      state_.MsgBox("This will destroy your existing '" + Kitname + "' Drumkit! Are you sure?",
-                    vbYesNo | vbQuestion, "Question") == vbNo)
+  // ROCK.TXT is the kit ROCK, and Rock too to anyone who lists or loads it: a save of Rock
+  // replaces that one file, the exact spelling first, and no other.
+  const std::string existing = files::FileIgnoringCase(state_.appFolder(), Kitname + ".txt");
+  if (!existing.empty() && state_.MsgBox("This will destroy your existing '" + kitNameOf(existing) +
+                                             "' Drumkit! Are you sure?",
+                                         vbYesNo | vbQuestion, "Question") == vbNo)
     return;
-  (void)files::MakeFolder(folder);  // it may well exist already
-  writeKitFile(file, folder);
-  for (const std::string& other : existing) {
+  const std::string folder = state_.appFolder() + "/" + Kitname;
+  const bool madeFolder = files::MakeFolder(folder).ok;  // it may well exist already
+  try {
+    saveInto(folder, existing.empty() ? Kitname + ".txt" : existing);
+  } catch (...) {
     std::error_code ec;
-    if (other != Kitname + ".txt") fs::remove(state_.appFolder() + "/" + other, ec);
+    if (madeFolder) fs::remove(folder, ec);  // empty again: a failed save makes nothing
+    throw;
   }
+  for (int16_t i = 0; i < 9; ++i)
+    for (const auto& entry : Instrument(i).layers()) entry.item->path = folder;
   state_.kitChanged = false;
+}
+
+// The old kit file and every old sample stay whole until all of the new kit is on the disk:
+// the samples are staged beside the kit folder's files and the kit file beside the old one,
+// and only then are both put in place, the samples first.
+void Drumkit::saveInto(const std::string& folder, const std::string& replacedFile) {
+  files::FolderUpdate samples(folder);
+  for (int16_t i = 0; i < 9; ++i)
+    for (const auto& entry : Instrument(i).layers()) stageSample(*entry.item, folder, samples);
+  const std::string file = state_.appFolder() + "/" + Kitname + ".txt";
+  const std::string temp = file + ".saving";
+  try {
+    writeKitFile(temp);
+    if (files::Status flushed = files::FlushFile(temp); !flushed.ok)
+      throw Error(Error::kPathFileAccess, "The kit file could not be saved: " + flushed.error);
+    if (files::Status placed = samples.commit(); !placed.ok)
+      throw Error(Error::kPathFileAccess, "The kit could not be saved: " + placed.error);
+    const std::string target = state_.appFolder() + "/" + replacedFile;
+    if (files::Status done = files::CommitFile(temp, target); !done.ok) {
+      samples.rollBack();
+      throw Error(Error::kPathFileAccess, "The kit file could not be saved: " + done.error);
+    }
+    // ROCK.TXT, replaced, takes the name the kit was saved under; kept as it is when it cannot.
+    if (target != file) (void)::rename(target.c_str(), file.c_str());
+    samples.finish();
+  } catch (...) {
+    std::error_code ec;
+    fs::remove(temp, ec);  // the old kit file is untouched
+    throw;
+  }
 }
 
 // Why the kit cannot be written as it stands, or "" when it can.
@@ -170,33 +213,20 @@ std::string Drumkit::saveProblem() {
   return "";
 }
 
-void Drumkit::writeKitFile(const std::string& file, const std::string& folder) {
-  const std::string temp = file + ".saving";
-  try {
-    files::OpenTextFile(kFileNumber, temp, files::OpenMode::Output);
-    OpenFile closer;
-    for (const std::string& line :
-         {std::string("vst samples,") + CR, Kitname + "," + CR, Kitname + "," + CR,
-          std::string("VarnKit,") + CR, std::string(1, CR)})
-      files::WriteLine(kFileNumber, line);
-    for (int16_t i = 0; i < 9; ++i) {
-      preset& pad = Instrument(i);
-      for (const auto& entry : pad.layers()) {
-        Layer& layer = *entry.item;
-        copySample(layer, folder);
-        layer.path = folder;
-        files::WriteLine(kFileNumber, recordLine(pad, layer));
-      }
-    }
-    files::WriteLine(kFileNumber, "-1 by Ned's VarnKit");
-    files::CloseFile(kFileNumber);
-    if (files::Status done = files::CommitFile(temp, file); !done.ok)
-      throw Error(Error::kPathFileAccess, "The kit file could not be saved: " + done.error);
-  } catch (...) {
-    std::error_code ec;
-    fs::remove(temp, ec);  // the old kit file is untouched
-    throw;
+void Drumkit::writeKitFile(const std::string& temp) {
+  files::OpenTextFile(kFileNumber, temp, files::OpenMode::Output);
+  OpenFile closer;
+  for (const std::string& line :
+       {std::string("vst samples,") + CR, Kitname + "," + CR, Kitname + "," + CR,
+        std::string("VarnKit,") + CR, std::string(1, CR)})
+    files::WriteLine(kFileNumber, line);
+  for (int16_t i = 0; i < 9; ++i) {
+    preset& pad = Instrument(i);
+    for (const auto& entry : pad.layers())
+      files::WriteLine(kFileNumber, recordLine(pad, *entry.item));
   }
+  files::WriteLine(kFileNumber, "-1 by Ned's VarnKit");
+  files::CloseFile(kFileNumber);
 }
 
 bool Drumkit::LoadKit(const std::string& File) {

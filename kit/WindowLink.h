@@ -59,22 +59,32 @@ struct WindowLink {
   MessageBoxes& boxes;
 };
 
-// No window at all, for tools that build and save kits: shows nothing, keeps what it is told
-// and answers every question Yes.
+// No window at all, for tools that build and save kits: shows nothing and keeps what it is
+// told. It has no user to ask, so it never answers a question with Yes on its own: only the
+// replacing its tool's user agreed to beforehand (mayReplace) is answered Yes; every other
+// question is answered No and kept in refused, for the tool to say so.
 struct Headless : PadView, CaptionView, KitNameBox, MessageBoxes {
-  explicit Headless(std::string kitName) : name(std::move(kitName)) {}
+  explicit Headless(std::string kitName, bool mayReplace = false)
+      : name(std::move(kitName)), mayReplace(mayReplace) {}
   void SetPadTooltip(int, const std::string&) override {}
   void ShowGroupImage(int, int) override {}
   void SetCaption(const std::string&) override {}
   std::string KitNameText() const override { return name; }
   int MsgBox(const std::string& prompt, int buttons, const std::string&) override {
-    if ((buttons & 7) != vbYesNo) told.push_back(prompt);
-    return vbYes;
+    if ((buttons & 7) != vbYesNo) {
+      told.push_back(prompt);
+      return vbOK;
+    }
+    if (mayReplace) return vbYes;
+    refused.push_back(prompt);
+    return vbNo;
   }
   WindowLink link() { return WindowLink{*this, *this, *this, *this}; }
 
   std::string name;
+  bool mayReplace;
   std::vector<std::string> told;
+  std::vector<std::string> refused;
 };
 
 }  // namespace varnkit

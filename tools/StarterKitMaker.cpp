@@ -10,6 +10,7 @@
 #include "kit/Error.h"
 #include "kit/KitState.h"
 #include "platform/audio/Device.h"
+#include "platform/files/Lookup.h"
 #include "tools/DrumSynth.h"
 
 namespace varnkit::tools {
@@ -94,6 +95,12 @@ bool makeKit(const fs::path& app, std::string& why) {
   kit.Kitname = "default";
   kit.SaveKit();
   fs::remove_all(scratch);
+  if (!window.refused.empty()) {
+    why = "the kit folder " + app.string() + " holds a default kit already (" +
+          files::FileIgnoringCase(app.string(), "default.txt") +
+          "); the starter kit was not saved over it";
+    return false;
+  }
   if (!fs::exists(app / "default.txt")) why = "default.txt was not written into " + app.string();
   return fs::exists(app / "default.txt");
 }

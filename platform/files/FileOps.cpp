@@ -86,12 +86,15 @@ Status CopyFile(const std::string& source, const std::string& target) {
   return {};
 }
 
+Status FlushFile(const std::string& path) {
+  Fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file.valid()) return failure("cannot open", path);
+  if (::fsync(file.get()) != 0) return failure("cannot flush", path);
+  return {};
+}
+
 Status CommitFile(const std::string& temp, const std::string& target) {
-  {
-    Fd file(::open(temp.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid()) return failure("cannot open", temp);
-    if (::fsync(file.get()) != 0) return failure("cannot flush", temp);
-  }
+  if (Status flushed = FlushFile(temp); !flushed.ok) return flushed;
   if (::rename(temp.c_str(), target.c_str()) != 0) return failure("cannot replace", target);
   const std::string::size_type slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);

@@ -17,6 +17,9 @@ Status MakeFolder(const std::string& path);
 // file beside target that is then renamed over it, so a failed copy never leaves half a file.
 Status CopyFile(const std::string& source, const std::string& target);
 
+// Flushes the file path to the disk.
+Status FlushFile(const std::string& path);
+
 // Puts the finished file written at temp in the place of target: flushes it to the disk, then
 // renames it over target, so that target is always either the old or the whole new file.
 Status CommitFile(const std::string& temp, const std::string& target);

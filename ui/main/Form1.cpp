@@ -330,8 +330,8 @@ void Form1::deviceNamed(const std::string& part) {
 }
 
 void Form1::loadStartKit() {
-  if (start_.kit == "default" && !files::FileExists(appFolder_ + "/default.txt")) return;
   const std::string found = files::FileIgnoringCase(appFolder_, start_.kit + ".txt");
+  if (start_.kit == "default" && found.empty()) return;
   const std::string file = appFolder_ + "/" + (found.empty() ? start_.kit + ".txt" : found);
   try {
     state_->kit().ReadKit(file);  // nothing is unsaved yet

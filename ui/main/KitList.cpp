@@ -20,8 +20,15 @@ namespace {
 
 constexpr int32_t kFileNumber = 1;
 
+// ASCII letters lowered, as the file lookups ignore letter case.
+std::string lowered(std::string s) {
+  for (char& c : s)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return s;
+}
+
 std::string lowerTrimmed(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  s = lowered(std::move(s));
   const auto first = s.find_first_not_of(' ');
   if (first == std::string::npos) return "";
   return s.substr(first, s.find_last_not_of(' ') - first + 1);
@@ -52,20 +59,24 @@ bool Form1::kitFileExists(const std::string& name) const {
 
 void Form1::Combo1_DropDown() {
   Combo1->Clear();
-  // "*.txt" finds ROCK.TXT too: each kit is listed once, and loads from the file found.
-  std::map<std::string, std::string, decltype(&files::ListOrder)> kits(&files::ListOrder);
+  // "*.txt" finds ROCK.TXT too. Names that differ only in letter case are one kit, listed
+  // once under the first spelling, and it loads from the file a save of that name replaces.
+  struct Listed {
+    std::string name, file;
+  };
+  std::map<std::string, Listed, decltype(&files::ListOrder)> kits(&files::ListOrder);
   files::DirLookup found;
   for (std::string f = found.first(appFolder_ + "/*.txt"); !f.empty(); f = found.next()) {
     if (f.size() <= 4) continue;
     if (lowerTrimmed(signatureOf(appFolder_ + "/" + f)) != "vst samples") continue;
     const std::string name = f.substr(0, f.size() - 4);
-    auto [at, added] = kits.emplace(name, f);
-    if (!added && f == name + ".txt") at->second = f;  // the file a save of the kit writes
+    auto [at, added] = kits.emplace(lowered(name), Listed{name, f});
+    if (!added && f == at->second.name + ".txt") at->second.file = f;
   }
   kitFiles_.clear();
-  for (const auto& [name, file] : kits) {
-    Combo1->AddItem(name);
-    kitFiles_.push_back(file);
+  for (const auto& [key, kit] : kits) {
+    Combo1->AddItem(kit.name);
+    kitFiles_.push_back(kit.file);
   }
 }
 

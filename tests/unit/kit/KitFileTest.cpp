@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "kit/Error.h"
@@ -223,17 +224,29 @@ TEST_F(KitFileTest, NamesAreNamesAndLetterCaseNeverMakesASecondKit) {
   EXPECT_TRUE(f.dialogs.shown.empty());
   EXPECT_TRUE(fs::exists(app("a?.txt")));
 
+  // ROCK.TXT is the kit ROCK: a save of Rock replaces it, and the question names it.
   writeText(app("ROCK.TXT"), "vst samples,");
   f.kit().Kitname = f.dialogs.nameBox = "Rock";
   f.dialogs.answers = {vbNo};
   f.kit().SaveKit();
   ASSERT_EQ(f.dialogs.shown.size(), 1u);
   EXPECT_EQ(f.dialogs.shown[0].prompt,
-            "This will destroy your existing 'Rock' Drumkit! Are you sure?");
+            "This will destroy your existing 'ROCK' Drumkit! Are you sure?");
   EXPECT_FALSE(fs::exists(app("Rock.txt")));
+  EXPECT_EQ(bytesOf(app("ROCK.TXT")), "vst samples,");
   f.kit().SaveKit();  // Yes
-  EXPECT_TRUE(fs::exists(app("Rock.txt")));
-  EXPECT_FALSE(fs::exists(app("ROCK.TXT"))) << "one file for the kit";
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_FALSE(fs::exists(app("ROCK.TXT"))) << "the file the question named became Rock.txt";
+
+  // Where Rock.txt and ROCK.txt both lie, a save of Rock replaces Rock.txt and nothing else.
+  writeText(app("ROCK.txt"), "vst samples,ROCK,ROCK,VarnKit,");
+  f.dialogs.shown.clear();
+  f.kit().SaveKit();  // Yes
+  ASSERT_EQ(f.dialogs.shown.size(), 1u);
+  EXPECT_EQ(f.dialogs.shown[0].prompt,
+            "This will destroy your existing 'Rock' Drumkit! Are you sure?");
+  EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
+  EXPECT_EQ(bytesOf(app("ROCK.txt")), "vst samples,ROCK,ROCK,VarnKit,");
 
   // A kit file that names KICK1.WAV finds kick1.wav in its folder.
   std::string text = bytesOf(app("Rock.txt"));
@@ -388,14 +401,14 @@ TEST_F(KitFileTest, SampleNamesThatLeaveTheKitFolderAreNotLoaded) {
   EXPECT_EQ(f.kit().Instrument(0).PAD(), "K");
 }
 
-// Runs save with every file write past 64 bytes failing, as on a full disk; true when it raised.
-bool saveOnAFullDisk(Drumkit& kit) {
+// Runs save with every file write past limit bytes failing; true when it raised.
+bool saveWithFilesUpTo(Drumkit& kit, rlim_t limit) {
   signal(SIGXFSZ, SIG_IGN);
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);
-  rlimit tiny = old;
-  tiny.rlim_cur = 64;
-  setrlimit(RLIMIT_FSIZE, &tiny);
+  rlimit low = old;
+  low.rlim_cur = limit;
+  setrlimit(RLIMIT_FSIZE, &low);
   bool raised = false;
   try {
     kit.SaveKit();
@@ -404,6 +417,11 @@ bool saveOnAFullDisk(Drumkit& kit) {
   }
   setrlimit(RLIMIT_FSIZE, &old);
   return raised;
+}
+
+// The same as on a full disk: every file write past 64 bytes fails.
+bool saveOnAFullDisk(Drumkit& kit) {
+  return saveWithFilesUpTo(kit, 64);
 }
 
 TEST_F(KitFileTest, ASaveThatFailsHalfwayLeavesTheOldKitFile) {
@@ -424,6 +442,69 @@ TEST_F(KitFileTest, ASaveThatFailsHalfwayLeavesTheOldKitFile) {
   EXPECT_TRUE(saveOnAFullDisk(f.kit()));  // a sample cannot be copied: no kit without it
   EXPECT_EQ(bytesOf(app("Rock.txt")), kRockText);
   EXPECT_FALSE(fs::exists(app("Rock") / "big.wav"));
+}
+
+// Every entry of folder, hidden ones too, with the bytes of each file ("<folder>" for folders).
+std::map<std::string, std::string> entriesOf(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::directory_iterator(folder))
+    entries[e.path().filename().string()] = e.is_directory() ? "<folder>" : bytesOf(e.path());
+  return entries;
+}
+
+TEST_F(KitFileTest, ASaveThatFailsPartWayLeavesTheOldKitFileAndItsSamplesAsTheyWere) {
+  buildRock();
+  f.kit().SaveKit();
+  const auto oldKit = entriesOf(f.app.path());
+  const auto oldSamples = entriesOf(app("Rock"));
+  // The new kit: the old sample names with other sounds, and one sample too big to copy.
+  testing::TempDir other;
+  auto sample = [&](const std::string& name, float value, uint64_t frames) {
+    testing::writeFile(other.path() / name, testing::makeWav(testing::constant(value, frames), {}));
+    return name;
+  };
+  f.kit().Clear();
+  preset& kick = f.kit().Instrument(0);
+  kick.PAD("New kick");
+  ASSERT_NE(kick.add(0, 0, 0, sample("kick1.wav", 0.7f, 100), other.path().string()), nullptr);
+  ASSERT_NE(kick.add(80, 0, 0, sample("kick2.wav", 0.8f, 100), other.path().string()), nullptr);
+  preset& tom = f.kit().Instrument(4);
+  ASSERT_NE(tom.add(0, 0, 0, sample("big.wav", 0.5f, 5000), other.path().string()), nullptr);
+  f.state.kitChanged = true;
+
+  EXPECT_TRUE(saveWithFilesUpTo(f.kit(), 4096));  // the disk fills at the third sample
+  EXPECT_EQ(entriesOf(f.app.path()), oldKit);
+  EXPECT_EQ(entriesOf(app("Rock")), oldSamples) << "the old kit file beside new sounds";
+  EXPECT_TRUE(f.state.kitChanged);
+  EXPECT_EQ(kick.Item(1)->path, other.path().string()) << "the layers still name their sources";
+
+  // A sample that cannot be read any more since it was assigned: the same.
+  fs::remove(other.path() / "big.wav");
+  fs::create_directory(other.path() / "big.wav");
+  EXPECT_THROW(f.kit().SaveKit(), Error);
+  EXPECT_EQ(entriesOf(f.app.path()), oldKit);
+  EXPECT_EQ(entriesOf(app("Rock")), oldSamples);
+
+  // Saved under a new name, the failure leaves neither a kit file nor a kit folder.
+  f.kit().Kitname = f.dialogs.nameBox = "Fresh";
+  EXPECT_THROW(f.kit().SaveKit(), Error);
+  EXPECT_EQ(entriesOf(f.app.path()), oldKit);
+
+  // Once every sample can be copied, the new kit replaces the old one whole.
+  fs::remove(other.path() / "big.wav");
+  sample("big.wav", 0.5f, 5000);
+  f.kit().Kitname = f.dialogs.nameBox = "Rock";
+  f.kit().SaveKit();
+  EXPECT_FALSE(f.state.kitChanged);
+  const auto saved = entriesOf(app("Rock"));
+  EXPECT_EQ(saved.size(), 4u) << "nothing left of the staging";
+  for (const char* s : {"kick1.wav", "kick2.wav", "big.wav"})
+    EXPECT_EQ(saved.at(s), bytesOf(other.path() / s)) << s;
+  EXPECT_EQ(saved.at("hat.wav"), oldSamples.at("hat.wav")) << "a file the kit no longer uses stays";
+  EXPECT_EQ(kick.Item(1)->path, app("Rock").string());
+  ASSERT_TRUE(f.kit().LoadKit(app("Rock.txt").string()));
+  EXPECT_EQ(f.kit().Instrument(0).PAD(), "New kick");
+  EXPECT_EQ(f.kit().Instrument(4).Count(), 1);
 }
 
 // A kit built to meet every rule of the file at once comes back from its file as it was
