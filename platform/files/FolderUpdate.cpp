@@ -68,12 +68,14 @@ Status FolderUpdate::commit() {
   flushFolder(staging_ + "/new");
   for (Entry& e : entries_) {
     const std::string target = folder_ + "/" + e.name;
-    if (::rename(target.c_str(), replaced(e.name).c_str()) == 0) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) == 0) {
+      if (::rename(target.c_str(), replaced(e.name).c_str()) != 0) {
+        Status status = failure("cannot move aside", target);
+        rollBack();
+        return status;
+      }
       e.hadOld = true;
-    } else if (errno != ENOENT) {
-      Status status = failure("cannot move aside", target);
-      rollBack();
-      return status;
     }
     if (::rename(incoming(e.name).c_str(), target.c_str()) != 0) {
       Status status = failure("cannot put in place", target);

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <map>
 
 #include "platform/files/FileOps.h"
+#include "platform/files/FolderUpdate.h"
 #include "platform/files/Lookup.h"
 #include "platform/files/TextFiles.h"
 #include "tests/support/WavWriter.h"
@@ -117,6 +119,73 @@ TEST(FileOps, CopyReplacesTheTargetWholeAndFailsOntoItselfKeepingTheSource) {
   EXPECT_FALSE(CopyFile(dir.file("s.wav"), dir.file("sub")).ok);
   EXPECT_EQ(readBytes(dir.path() / "t.wav"), sample);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 4);
+}
+
+// Every entry of folder, hidden ones too, with its bytes ("<folder>" for folders).
+std::map<std::string, std::string> entriesOf(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::directory_iterator(folder))
+    entries[e.path().filename().string()] = e.is_directory() ? "<folder>" : readBytes(e.path());
+  return entries;
+}
+
+TEST(FolderUpdate, FilesGoInTogetherOrNotAtAllAndNothingOfTheStagingStays) {
+  varnkit::testing::TempDir from, kit;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"})
+    writeBytes(from.path() / name, std::string("new ") + name);
+  writeBytes(kit.path() / "a.wav", "old a");
+  writeBytes(kit.path() / "b.wav", "old b");
+  writeBytes(kit.path() / "keep.wav", "old keep");
+  const auto old = entriesOf(kit.path());
+  auto stageAll = [&](FolderUpdate& update) {
+    for (const char* name : {"a.wav", "c.wav", "b.wav"})
+      ASSERT_TRUE(update.stage(from.file(name), name).ok) << name;
+    EXPECT_TRUE(update.staged("c.wav"));
+    EXPECT_FALSE(update.staged("keep.wav"));
+  };
+  auto staging = [&] {
+    for (const auto& e : fs::directory_iterator(kit.path()))
+      if (e.path().filename().string().starts_with(".")) return e.path();
+    return fs::path();
+  };
+  {  // The last file cannot be put aside, after two went in: the first two go back.
+    FolderUpdate update(kit.path().string());
+    stageAll(update);
+    EXPECT_EQ(entriesOf(kit.path()).size(), old.size() + 1) << "staged beside, nothing replaced";
+    fs::create_directory(staging() / "old" / "b.wav");
+    EXPECT_FALSE(update.commit().ok);
+    auto now = entriesOf(kit.path());
+    now.erase(staging().filename().string());
+    EXPECT_EQ(now, old);
+  }
+  EXPECT_EQ(entriesOf(kit.path()), old);
+  {  // What followed the commit failed: rolled back by hand, and by leaving without finish.
+    FolderUpdate update(kit.path().string());
+    stageAll(update);
+    ASSERT_TRUE(update.commit().ok);
+    EXPECT_EQ(readBytes(kit.path() / "c.wav"), "new c.wav");
+    update.rollBack();
+    auto now = entriesOf(kit.path());
+    now.erase(staging().filename().string());
+    EXPECT_EQ(now, old);
+    ASSERT_TRUE(update.commit().ok);
+  }
+  EXPECT_EQ(entriesOf(kit.path()), old);
+  {
+    FolderUpdate update(kit.path().string());
+    stageAll(update);
+    ASSERT_TRUE(update.commit().ok);
+    update.finish();
+  }
+  EXPECT_EQ(entriesOf(kit.path()), (std::map<std::string, std::string>{{"a.wav", "new a.wav"},
+                                                                       {"b.wav", "new b.wav"},
+                                                                       {"c.wav", "new c.wav"},
+                                                                       {"keep.wav", "old keep"}}));
+  // A source that cannot be read, or a name that is a folder in the kit, fails the stage alone.
+  fs::create_directory(kit.path() / "d.wav");
+  FolderUpdate update(kit.path().string());
+  EXPECT_FALSE(update.stage(from.file("missing.wav"), "e.wav").ok);
+  EXPECT_FALSE(update.stage(from.file("a.wav"), "d.wav").ok);
 }
 
 class TextFilesTest : public ::testing::Test {
