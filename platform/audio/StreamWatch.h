@@ -1,0 +1,44 @@
+#pragma once
+// Whether a stream that its service calls block after block still reaches its device. RtAudio
+// goes on calling while every write to an unplugged ALSA device or a dead PulseAudio server
+// fails at once, so a rising count of blocks says nothing: the failed writes do. After a run
+// of them the stream stops asking for blocks, which ends the calling, and the loss is told.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+
+namespace varnkit::audio {
+
+class Mixer;
+
+class StreamWatch {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Writes failing one after another before the stream gives up: a device that is gone fails
+  // every write, a passing fault not so many in a row.
+  static constexpr uint32_t kFailedWrites = 8;
+  // A stream that renders nothing for this long has stopped calling.
+  static constexpr std::chrono::milliseconds kStallLimit{750};
+
+  // Audio thread, for each block the service asks for: renders it from mixer into out, or,
+  // once writes kept failing, fills it with silence. False: the stream must stop calling.
+  bool render(Mixer& mixer, float* out, uint32_t frames) noexcept;
+  // Audio thread: the last block rendered could not be written (an underrun is no failure).
+  void writeFailed() noexcept { failed_.store(true, std::memory_order_relaxed); }
+
+  // User-interface thread: the stream starts now.
+  void started(Clock::time_point now);
+  // User-interface thread: writes kept failing, or nothing was rendered for kStallLimit.
+  bool lost(Clock::time_point now) noexcept;
+
+ private:
+  std::atomic<bool> failed_{false};
+  uint32_t failedInRow_ = 0;  // audio thread
+  std::atomic<bool> gaveUp_{false};
+  std::atomic<uint64_t> blocks_{0};
+  uint64_t seenBlocks_ = 0;  // user-interface thread: what lost() last saw
+  Clock::time_point seenAt_{};
+};
+
+}  // namespace varnkit::audio
