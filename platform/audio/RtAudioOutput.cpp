@@ -42,7 +42,7 @@ int renderCallback(void* out, void* /*in*/, unsigned frames, double /*time*/,
 // thread is a block that did not reach the device, unless it tells of an underrun, after
 // which RtAudio writes on as ever.
 void noteStreamError(RtAudioError::Type, const std::string& text) {
-  if (renderingStream != nullptr && text.find("underrun") == std::string::npos)
+  if (renderingStream != nullptr && text.find("write error, underrun") == std::string::npos)
     renderingStream->writeFailed();
 }
 
@@ -112,7 +112,8 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
 
 DsResult RtAudioOutput::start(Mixer& mixer) {
   mixer_ = &mixer;
-  watch_.started(StreamWatch::Clock::now());
+  watch_.started(StreamWatch::Clock::now(),
+                 std::chrono::nanoseconds(uint64_t(frames_) * 1'000'000'000 / rate_));
   try {
     audio_->startStream();
     return DsResult::Ok;

@@ -18,16 +18,28 @@ bool StreamWatch::render(Mixer& mixer, float* out, uint32_t frames) noexcept {
   return true;
 }
 
-void StreamWatch::started(Clock::time_point now) {
-  seenBlocks_ = blocks_.load(std::memory_order_relaxed);
-  seenAt_ = now;
+void StreamWatch::started(Clock::time_point now, std::chrono::nanoseconds blockTime) {
+  seenBlocks_ = paceBlocks_ = blocks_.load(std::memory_order_relaxed);
+  seenAt_ = paceAt_ = now;
+  blockTime_ = blockTime;
 }
 
 bool StreamWatch::lost(Clock::time_point now) noexcept {
   if (gaveUp_.load(std::memory_order_acquire)) return true;
-  if (const uint64_t blocks = blocks_.load(std::memory_order_relaxed); blocks != seenBlocks_) {
+  const uint64_t blocks = blocks_.load(std::memory_order_relaxed);
+  if (blocks != seenBlocks_) {
     seenBlocks_ = blocks;
     seenAt_ = now;
+  }
+  if (now - paceAt_ >= kPace) {
+    const auto played = (blocks - paceBlocks_) * blockTime_;
+    const bool runaway = played > kRunaway * (now - paceAt_);
+    paceBlocks_ = blocks;
+    paceAt_ = now;
+    if (runaway) {
+      gaveUp_.store(true, std::memory_order_release);  // and the stream's thread stops calling
+      return true;
+    }
   }
   return now - seenAt_ > kStallLimit;
 }

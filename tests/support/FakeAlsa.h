@@ -19,13 +19,15 @@ namespace varnkit::testing {
 
 struct FakeCard {
   std::atomic<bool> present{true};
-  std::atomic<uint64_t> calls{0};  // blocks asked for, by every stream on the card
+  std::atomic<uint64_t> calls{0};          // blocks asked for, by every stream on the card
+  std::atomic<bool> toldOfFailures{true};  // false: a failed write goes untold
   int opened = 0;
 };
 
 class FakeAlsaStream final : public audio::OutputBackend {
  public:
   static constexpr uint32_t kFrames = 256;
+  static constexpr std::chrono::microseconds kBlockTime{kFrames * 1000000 / 44100};
 
   explicit FakeAlsaStream(std::shared_ptr<FakeCard> card) : card_(std::move(card)) {}
   ~FakeAlsaStream() override { stop(); }
@@ -33,7 +35,7 @@ class FakeAlsaStream final : public audio::OutputBackend {
   std::string name() const override { return "ALSA"; }
   audio::DsResult start(audio::Mixer& mixer) override {
     mixer_ = &mixer;
-    watch_.started(audio::StreamWatch::Clock::now());
+    watch_.started(audio::StreamWatch::Clock::now(), kBlockTime);
     thread_ = std::thread([this] { run(); });
     return audio::DsResult::Ok;
   }
@@ -63,8 +65,8 @@ class FakeAlsaStream final : public audio::OutputBackend {
       if (!watch_.render(*mixer_, block.data(), kFrames))
         stopped_ = true;
       else if (card_->present)
-        std::this_thread::sleep_for(std::chrono::microseconds(kFrames * 1000000 / 44100));
-      else
+        std::this_thread::sleep_for(kBlockTime);
+      else if (card_->toldOfFailures)
         watch_.writeFailed();
       lock.lock();
     }
