@@ -33,7 +33,7 @@ bool StreamWatch::lost(Clock::time_point now) noexcept {
   }
   if (now - paceAt_ >= kPace) {
     const auto played = (blocks - paceBlocks_) * blockTime_;
-    const bool runaway = played > kRunaway * (now - paceAt_);
+    const bool runaway = played > kRunaway * (now - paceAt_) + kAhead;
     paceBlocks_ = blocks;
     paceAt_ = now;
     if (runaway) {

@@ -23,9 +23,11 @@ class StreamWatch {
   // A stream that renders nothing for this long has stopped calling.
   static constexpr std::chrono::milliseconds kStallLimit{750};
   // Over spans of kPace, a stream asked for more than kRunaway times the blocks that play in
-  // that time does not wait for its device.
+  // that time, beyond kAhead, does not wait for its device. kAhead is more than a server takes
+  // in at once when a stream starts (PulseAudio's default buffer holds two seconds).
   static constexpr std::chrono::milliseconds kPace{400};
   static constexpr uint32_t kRunaway = 4;
+  static constexpr std::chrono::milliseconds kAhead{3000};
 
   // Audio thread, for each block the service asks for: renders it from mixer into out, or,
   // once writes kept failing, fills it with silence. False: the stream must stop calling.

@@ -21,6 +21,9 @@ struct FakeCard {
   std::atomic<bool> present{true};
   std::atomic<uint64_t> calls{0};          // blocks asked for, by every stream on the card
   std::atomic<bool> toldOfFailures{true};  // false: a failed write goes untold
+  // A fresh stream's first blocks, this much sound, are taken without waiting, as a sound
+  // server fills its buffer.
+  std::chrono::milliseconds takenAtOnce{0};
   int opened = 0;
 };
 
@@ -54,6 +57,7 @@ class FakeAlsaStream final : public audio::OutputBackend {
  private:
   void run() {
     std::vector<float> block(2 * kFrames);
+    auto atOnce = std::chrono::duration_cast<std::chrono::microseconds>(card_->takenAtOnce);
     std::unique_lock lock(mutex_);
     while (!quit_) {
       if (stopped_) {  // as RtAudio's thread after an abort: it waits to be started or closed
@@ -64,6 +68,8 @@ class FakeAlsaStream final : public audio::OutputBackend {
       ++card_->calls;
       if (!watch_.render(*mixer_, block.data(), kFrames))
         stopped_ = true;
+      else if (card_->present && atOnce > kBlockTime)
+        atOnce -= kBlockTime;
       else if (card_->present)
         std::this_thread::sleep_for(kBlockTime);
       else if (card_->toldOfFailures)
