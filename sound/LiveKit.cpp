@@ -20,7 +20,10 @@ audio::LiveTable MakeLiveTable(KitState& state, bool learning) {
     live.group = pad.Grp();
     for (auto& entry : pad.layers()) {
       const Layer& layer = *entry.item;
-      if (layer.buffer() == nullptr) continue;
+      if (layer.buffer() == nullptr) {
+        live.plain = true;
+        continue;
+      }
       live.layers.push_back({layer.buffer()->core(), layer.VelStart, layer.velEnd()});
     }
     table.pads.push_back(std::move(live));

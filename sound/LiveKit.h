@@ -15,8 +15,9 @@ namespace audio {
 class Device;
 }
 
-// The kit of state as a table of live notes; learning: a note is being learned. Pads whose
-// samples play through the plain player are left out. User-interface thread.
+// The kit of state as a table of live notes; learning: a note is being learned. Layers that
+// play through the plain player are left out and their pads marked plain. User-interface
+// thread.
 audio::LiveTable MakeLiveTable(KitState& state, bool learning);
 
 class LiveKit {

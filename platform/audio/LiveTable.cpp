@@ -23,7 +23,8 @@ bool LiveTable::samePlayAs(const LiveTable& other) const {
     return false;
   for (std::size_t i = 0; i < pads.size(); ++i) {
     const LivePad &a = pads[i], &b = other.pads[i];
-    if (a.rootKey != b.rootKey || a.group != b.group || !sameLayers(a, b)) return false;
+    if (a.rootKey != b.rootKey || a.group != b.group || a.plain != b.plain || !sameLayers(a, b))
+      return false;
   }
   return true;
 }
@@ -44,6 +45,17 @@ void ResolveHit(const LiveTable& table, uint8_t note, uint8_t velocity,
       }
     }
   }
+}
+
+bool WindowPlays(const LiveTable& table, uint8_t note) noexcept {
+  for (const LivePad& pad : table.pads) {
+    if (pad.rootKey != note) continue;
+    if (pad.plain) return true;
+    if (pad.group == 1 || pad.group == 2)
+      for (const LivePad& other : table.pads)
+        if (other.group == pad.group && other.plain) return true;
+  }
+  return false;
 }
 
 }  // namespace varnkit::audio

@@ -22,6 +22,7 @@ struct LivePad {
   int32_t rootKey = -1;           // outside 0..127: no note plays the pad
   int32_t group = 0;              // 0: none; pads of group 1 or 2 silence each other
   std::vector<LiveLayer> layers;  // in the pad's own order: the first that fits plays
+  bool plain = false;  // some layer plays through the plain player, which the window starts
 };
 
 struct LiveTable {
@@ -55,5 +56,9 @@ class LiveActions {
 // comes while one is being learned does nothing. Audio thread; never allocates.
 void ResolveHit(const LiveTable& table, uint8_t note, uint8_t velocity,
                 LiveActions& actions) noexcept;
+
+// Whether note reaches a pad that plays through the plain player, or one whose group holds
+// such a pad (its hit stops that pad): the window must then play the whole note.
+bool WindowPlays(const LiveTable& table, uint8_t note) noexcept;
 
 }  // namespace varnkit::audio

@@ -75,6 +75,13 @@ bool Mixer::post(const Command& c) noexcept {
   return commands_.push(timed);
 }
 
+bool Mixer::postHit(const LiveHit& hit) noexcept {
+  if (!takesHits_.load(std::memory_order_acquire)) return false;
+  const uint64_t bit = uint64_t(1) << (hit.note % 64);
+  if ((windowNotes_[hit.note / 64 % 2].load(std::memory_order_acquire) & bit) != 0) return false;
+  return hits_.push(hit);
+}
+
 void Mixer::release(BufferCore* core) {
   if (named(core))
     deferred_.push_back(core);
@@ -131,9 +138,8 @@ void Mixer::render(float* out, uint32_t frames, uint32_t blockStart) noexcept {
 
 void Mixer::detach() noexcept {
   detached_ = true;
-  while (hits_.pop()) {
-  }
-  pendingCount_ = 0;
+  takesHits_.store(false, std::memory_order_release);
+  dropHits();
   while (auto c = commands_.pop()) apply(*c);
   silenceAll();
   freeRetired();
@@ -147,8 +153,18 @@ void Mixer::detach() noexcept {
 }
 
 void Mixer::attach() noexcept {
+  // A hit the MIDI thread queued just as the stream went is as old as the loss.
+  dropHits();
+  takesHits_.store(true, std::memory_order_release);
   detached_ = false;
   timed_ = false;  // a due frame on the old stream's timeline means nothing on the new one
+}
+
+// While no audio thread renders, the user-interface thread is the one that takes hits.
+void Mixer::dropHits() noexcept {
+  while (hits_.pop()) {
+  }
+  pendingCount_ = 0;
 }
 
 void Mixer::setRate(uint32_t sampleRate) noexcept {
@@ -170,6 +186,11 @@ uint32_t Mixer::applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) no
 
 void Mixer::publish(std::unique_ptr<LiveTable> table) {
   table->generation = ++generation_;
+  std::array<uint64_t, 2> window{};
+  for (uint8_t note = 0; note < 128; ++note)
+    if (WindowPlays(*table, note)) window[note / 64] |= uint64_t(1) << (note % 64);
+  for (std::size_t i = 0; i < window.size(); ++i)
+    windowNotes_[i].store(window[i], std::memory_order_release);
   published_.store(table.get(), std::memory_order_release);
   tables_.push_back(std::move(table));
   retireTables();

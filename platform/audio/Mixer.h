@@ -6,6 +6,7 @@
 // back to the user-interface thread through a second queue and are freed there, so the audio
 // thread never frees memory.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -100,8 +101,10 @@ class Mixer {
   // audio thread may still read, and every buffer it names, stay alive until it has moved on.
   void publish(std::unique_ptr<LiveTable> table);
   // The one thread that takes MIDI in: a note to decide and play at its frame plus the hit
-  // delay. False when the queue is full. Never waits or allocates.
-  bool postHit(const LiveHit& hit) noexcept { return hits_.push(hit); }
+  // delay. False, and nothing queued, when the queue is full, while detached (a note played
+  // while the stream is gone never sounds later), or when the note reaches a pad that plays
+  // through the plain player, which only the window can start. Never waits or allocates.
+  bool postHit(const LiveHit& hit) noexcept;
   // User-interface thread: the frames from a note's own frame to its sound.
   void setHitDelay(uint32_t frames) noexcept { hitDelay_.store(frames, std::memory_order_relaxed); }
 
@@ -114,7 +117,8 @@ class Mixer {
   // is queued takes effect, everything falls silent at once, and until attach() every command
   // takes effect as it is posted, with nothing left sounding, so nothing piles up.
   void detach() noexcept;
-  // User-interface thread, before an audio thread renders again: commands queue as ever.
+  // User-interface thread, before an audio thread renders again: commands queue as ever, and
+  // hits are taken again; none that came while detached is left to play.
   void attach() noexcept;
   bool detached() const noexcept { return detached_; }
   // User-interface thread, while detached: the rate of the stream to come.
@@ -139,6 +143,7 @@ class Mixer {
 
   uint32_t applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
   void takeHits() noexcept;
+  void dropHits() noexcept;
   uint32_t hitOffset(const LiveHit& hit, uint32_t blockStart) const noexcept;
   // Plays the pending hits due at or before offset done; the offset of the next one after it,
   // or frames.
@@ -182,9 +187,11 @@ class Mixer {
   bool timed_ = false;                 // UI thread
 
   SpscQueue<LiveHit, kHitCapacity> hits_;
-  std::array<LiveHit, kPendingHits> pending_{};  // audio thread: taken, not yet due
-  std::size_t pendingCount_ = 0;                 // audio thread
-  const LiveTable* table_ = nullptr;             // audio thread: this block's table
+  std::atomic<bool> takesHits_{true};                   // false while detached
+  std::array<std::atomic<uint64_t>, 2> windowNotes_{};  // notes the window plays, one bit each
+  std::array<LiveHit, kPendingHits> pending_{};         // audio thread: taken, not yet due
+  std::size_t pendingCount_ = 0;                        // audio thread
+  const LiveTable* table_ = nullptr;                    // audio thread: this block's table
   std::atomic<const LiveTable*> published_{nullptr};
   std::atomic<uint64_t> seen_{0};  // the generation the audio thread last took up
   std::atomic<uint32_t> hitDelay_{0};

@@ -28,14 +28,23 @@ bool compiledIn(RtAudio::Api api) {
   return std::find(apis.begin(), apis.end(), api) != apis.end();
 }
 
+// The stream whose blocks this thread renders. RtAudio tells of a failed write on that same
+// thread, right after the block, and its error callback carries no pointer of ours.
+thread_local RtAudioOutput* renderingStream = nullptr;
+
 int renderCallback(void* out, void* /*in*/, unsigned frames, double /*time*/,
                    RtAudioStreamStatus /*status*/, void* self) noexcept {
-  return static_cast<RtAudioOutput*>(self)->process(static_cast<float*>(out), frames);
+  renderingStream = static_cast<RtAudioOutput*>(self);
+  return renderingStream->process(static_cast<float*>(out), frames);
 }
 
-// Stream errors after start must not throw on RtAudio's thread; the stream falls silent and
-// lost() notices.
-void ignoreStreamError(RtAudioError::Type, const std::string&) {}
+// Stream errors after start must not throw on RtAudio's thread. One on the stream's own
+// thread is a block that did not reach the device, unless it tells of an underrun, after
+// which RtAudio writes on as ever.
+void noteStreamError(RtAudioError::Type, const std::string& text) {
+  if (renderingStream != nullptr && text.find("write error, underrun") == std::string::npos)
+    renderingStream->writeFailed();
+}
 
 uint32_t chooseRate(const RtAudio::DeviceInfo& info) {
   const auto& rates = info.sampleRates;
@@ -92,7 +101,7 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
     // The callback's user pointer must be the object itself, so make it first.
     std::unique_ptr<RtAudioOutput> self(new RtAudioOutput(std::move(audio), api, chooseRate(info)));
     self->audio_->openStream(&params, nullptr, RTAUDIO_FLOAT32, self->rate_, &frames,
-                             &renderCallback, self.get(), &options, &ignoreStreamError);
+                             &renderCallback, self.get(), &options, &noteStreamError);
     self->rate_ = self->audio_->getStreamSampleRate();
     self->frames_ = frames;
     return self;
@@ -103,7 +112,8 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
 
 DsResult RtAudioOutput::start(Mixer& mixer) {
   mixer_ = &mixer;
-  seenAt_ = std::chrono::steady_clock::now();
+  watch_.started(StreamWatch::Clock::now(),
+                 std::chrono::nanoseconds(uint64_t(frames_) * 1'000'000'000 / rate_));
   try {
     audio_->startStream();
     return DsResult::Ok;
@@ -122,19 +132,12 @@ void RtAudioOutput::stop() noexcept {
 }
 
 int RtAudioOutput::process(float* out, unsigned frames) noexcept {
-  mixer_->render(out, frames);
-  return 0;
+  return watch_.render(*mixer_, out, frames) ? 0 : 2;
 }
 
 bool RtAudioOutput::lost() noexcept {
   if (mixer_ == nullptr) return false;
-  const auto now = std::chrono::steady_clock::now();
-  if (const uint64_t blocks = mixer_->blocksRendered(); blocks != seenBlocks_) {
-    seenBlocks_ = blocks;
-    seenAt_ = now;
-  }
-  // Neither service tells of a device that went away: its stream just stops calling.
-  return !audio_->isStreamRunning() || now - seenAt_ > kStallLimit;
+  return !audio_->isStreamRunning() || watch_.lost(StreamWatch::Clock::now());
 }
 
 }  // namespace varnkit::audio

@@ -1,11 +1,11 @@
 #pragma once
 // The output stream over RtAudio: PulseAudio or ALSA (JACK has a client of its own).
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "platform/audio/OutputBackend.h"
+#include "platform/audio/StreamWatch.h"
 
 class RtAudio;
 
@@ -15,7 +15,6 @@ class RtAudioOutput final : public OutputBackend {
  public:
   static constexpr uint32_t kPreferredRate = 44100;
   static constexpr unsigned kBlockFrames = 256;
-  static constexpr std::chrono::milliseconds kStallLimit{750};
 
   // Opens the service's default output device, stereo float, at 44100 Hz when the device
   // offers it and at the device's own rate otherwise, asking for bufferFrames per block (0:
@@ -30,11 +29,15 @@ class RtAudioOutput final : public OutputBackend {
   std::string name() const override;
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
-  // The stream stopped running, or rendered nothing for kStallLimit.
+  // The stream stopped running, its writes kept failing, or it rendered nothing for a while
+  // (StreamWatch).
   bool lost() noexcept override;
 
-  // Audio thread: fills one block.
+  // Audio thread: fills one block; 2 (abort the stream) once its writes kept failing, so that
+  // the service's thread waits instead of calling on and on.
   int process(float* out, unsigned frames) noexcept;
+  // Audio thread: the service could not write the last block.
+  void writeFailed() noexcept { watch_.writeFailed(); }
 
  private:
   RtAudioOutput(std::unique_ptr<RtAudio> audio, SoundApi api, uint32_t rate);
@@ -44,9 +47,7 @@ class RtAudioOutput final : public OutputBackend {
   uint32_t rate_;
   unsigned frames_ = 0;
   Mixer* mixer_ = nullptr;  // set before the stream starts
-  // User-interface thread: what lost() last saw of the stream's progress.
-  uint64_t seenBlocks_ = 0;
-  std::chrono::steady_clock::time_point seenAt_{};
+  StreamWatch watch_;
 };
 
 }  // namespace varnkit::audio

@@ -25,15 +25,18 @@ void Form1::soundLost(const std::string& service) {
   midiEvents_->setClock(nullptr);  // hits are not timed on a clock that stopped
   captionBeforeLoss_ = windowTitle().toStdString();
   SetCaption(kNoSoundCaption);
-  boxes_.MsgBox("The sound device (" + service +
-                    ") is gone. VarnKit plays on without sound and comes back by itself as "
-                    "soon as a sound device is there again.",
-                vbOKOnly | vbExclamation, "");
+  // The watch goes on looking for a device while the word is up: a box that waited for its
+  // answer would hold the sound back until someone at the screen answers it.
+  lossNotice_ = "The sound device (" + service +
+                ") is gone. VarnKit plays on without sound and comes back by itself as soon as "
+                "a sound device is there again.";
+  boxes_.Notice(lossNotice_, vbOKOnly | vbExclamation, "");
 }
 
 void Form1::soundBack(const std::string&) {
   if (windowTitle() == kNoSoundCaption) SetCaption(captionBeforeLoss_);
   midiEvents_->setClock(SoundDevice()->frameClock());
+  MessageBoxService::withdraw(lossNotice_);  // the loss it tells of is over
 }
 
 }  // namespace varnkit::ui

@@ -26,6 +26,11 @@ class MessageBoxService : public MessageBoxes {
   // Shows a modal box (vbOKOnly or vbYesNo, optionally with vbQuestion or vbExclamation);
   // an empty title shows the program name. Returns vbOK, vbYes or vbNo.
   int MsgBox(const std::string& prompt, int buttons, const std::string& title) override;
+  // Shows a box as MsgBox does (vbOKOnly) without waiting for it: the caller goes on at once,
+  // and the box stays up until it is answered or withdrawn. An answerer answers it at once.
+  void Notice(const std::string& prompt, int buttons, const std::string& title);
+  // Closes every notice still up that shows prompt, as if answered. User-interface thread.
+  static void withdraw(const std::string& prompt);
 
   // From now on the answerer answers every box of the process instead of the user (null: the
   // user again). For tests. User-interface thread.

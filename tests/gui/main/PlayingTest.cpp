@@ -11,6 +11,7 @@
 #include "sound/PadTrigger.h"
 #include "tests/gui/main/MainWindowFixture.h"
 #include "tests/support/AudioFixture.h"
+#include "tests/support/FakeStream.h"
 
 namespace varnkit::ui {
 namespace {
@@ -174,6 +175,46 @@ TEST_F(PlayingTest, AMidiHitSoundsTwoDeviceCyclesAfterTheCycleItCameInHoweverLat
   EXPECT_EQ(f.PAD[0]->picture(), f.P->picture());
   QTest::mousePress(f.PAD[1], Qt::LeftButton);  // the mouse is not timed: it sounds at once
   EXPECT_NEAR(SoundDevice()->render(1)[0], pcm16(level(0)) + pcm16(level(1)), 1e-6);
+}
+
+// On JACK the mixer decides notes that come with their frame; a pad whose sample fell back to
+// the plain player is the window's to play, and so is a note whose group holds such a pad.
+TEST_F(PlayingTest, APadThatFellBackToPlainPlaybackSoundsFromJackMidiAsFromTheMouse) {
+  auto service = std::make_shared<testing::FakeService>();
+  service->name = "JACK";
+  service->clockPeriod = 256;
+  SetDirectX7(std::make_unique<audio::DirectX7>(
+      [service](const std::string&) -> audio::Result<std::unique_ptr<audio::Device>> {
+        return testing::openFake(service);
+      }));
+  Form1& f = startWithPads();
+  preset& plain = f.state().kit().Instrument(4);
+  plain.Remove(1);
+  f.state().setSoundDevice(nullptr);  // its buffer cannot be made: it plays plainly
+  ASSERT_TRUE(plain.add(0, 0, 0, "pad4.wav", app.path().string())->playNorm);
+  f.state().setSoundDevice(SoundDevice());
+  f.publishLiveKit();
+  // A note as the JACK MIDI input brings it: first with its frame, then to the window.
+  auto note = [&](int key) {
+    const uint32_t frame = SoundDevice()->frameClock()->cycleStart();
+    f.midiEvents().MessageAt(144, 0, int16_t(key), 127, frame);
+    f.midiEvents().Message(144, 0, int16_t(key), 127);
+    f.midiEvents().deliver();
+    return SoundDevice()->render(1024)[2 * 1000];  // past the hit delay of either way
+  };
+  const int plainKey = plain.RootKey, bufferKey = f.state().kit().Instrument(0).RootKey;
+
+  EXPECT_NEAR(note(plainKey), pcm16(level(4)), 1e-6);
+  EXPECT_NEAR(note(bufferKey), pcm16(level(4)) + pcm16(level(0)), 1e-6);
+  for (int16_t i = 0; i < 9; ++i) StopPad(f.state(), i);
+  // Pads 0 and 4 share group 1: pad 0 from MIDI cuts pad 4 as the mouse does.
+  f.state().kit().Instrument(0).Grp(1);
+  plain.Grp(1);
+  f.publishLiveKit();
+  EXPECT_NEAR(note(plainKey), pcm16(level(4)), 1e-6);
+  EXPECT_NEAR(note(bufferKey), pcm16(level(0)), 1e-6);
+  QTest::mousePress(f.PAD[4], Qt::LeftButton);
+  EXPECT_NEAR(heard(), pcm16(level(4)), 1e-6);
 }
 
 TEST_F(PlayingTest, TheKitListShowsOnlyKitFiles) {

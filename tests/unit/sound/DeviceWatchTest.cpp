@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <thread>
 
 #include "kit/Drumkit.h"
 #include "platform/audio/PlainPlayer.h"
 #include "sound/DeviceWatch.h"
 #include "sound/PadTrigger.h"
+#include "tests/support/FakeAlsa.h"
 #include "tests/support/FakeStream.h"
 #include "tests/support/KitFixture.h"
 
@@ -104,6 +107,63 @@ TEST_F(DeviceWatchTest, ALossDuringALoadOrASaveLeavesAKitThatPlaysWhenTheDeviceI
   }
   EXPECT_EQ(view.lost.size(), 2u);
   EXPECT_EQ(view.back.size(), 2u);
+}
+
+// RtAudio keeps asking an ALSA stream for blocks after its card is unplugged, and every write
+// fails at once: the loss is still told within a second, once, nothing spins meanwhile, and
+// the stream plays again when the card is back.
+TEST(DeviceWatchOnAlsa, AnUnpluggedCardIsToldOnceWithinASecondWithoutSpinningAndPlaysWhenBack) {
+  auto card = std::make_shared<testing::FakeCard>();
+  card->takenAtOnce = 2s;
+  auto device = testing::openFakeAlsa(card);
+  ASSERT_NE(device, nullptr);
+  RecordingWatchView view;
+  DeviceWatch watch(*device, view);
+  using Clock = std::chrono::steady_clock;
+  // Ticks the watch as its timer would, for span or until done.
+  auto run = [&](std::chrono::milliseconds span, const std::function<bool()>& done = {}) {
+    for (const auto end = Clock::now() + span; Clock::now() < end && !(done && done());) {
+      watch.tick();
+      std::this_thread::sleep_for(10ms);
+    }
+  };
+  // Blocks asked for over span: as many as the time holds while the card takes them.
+  auto callsOver = [&](std::chrono::milliseconds span) {
+    const uint64_t before = card->calls;
+    run(span);
+    return card->calls - before;
+  };
+  run(audio::StreamWatch::kPace * 2);
+  EXPECT_TRUE(view.lost.empty()) << "a server filling its buffer is no device that is gone";
+  EXPECT_LT(callsOver(300ms), 100u);
+
+  card->present = false;
+  const auto unplugged = Clock::now();
+  const uint64_t before = card->calls;
+  std::this_thread::sleep_for(200ms);  // the stream's thread alone, before anyone looks
+  EXPECT_LT(card->calls - before, 50u) << "the stream's thread spins on failed writes";
+  run(1s, [&] { return !view.lost.empty(); });
+  ASSERT_EQ(view.lost, std::vector<std::string>{"ALSA"});
+  EXPECT_LT(Clock::now() - unplugged, 1s);
+  run(DeviceWatch::kRetry + DeviceWatch::kLook);
+  EXPECT_EQ(view.lost.size(), 1u) << "one word while it stays gone";
+  EXPECT_EQ(card->opened, 1);
+
+  card->present = true;
+  run(DeviceWatch::kRetry * 2, [&] { return !view.back.empty(); });
+  ASSERT_EQ(view.back, std::vector<std::string>{"ALSA"});
+  const uint64_t calls = callsOver(300ms);
+  EXPECT_GT(calls, 20u);
+  EXPECT_LT(calls, 100u);
+  EXPECT_EQ(view.lost.size(), 1u);
+
+  // Failed writes that go untold: the pace of the calls tells.
+  card->toldOfFailures = false;
+  card->present = false;
+  const auto again = Clock::now();
+  run(1s, [&] { return view.lost.size() == 2; });
+  EXPECT_EQ(view.lost.size(), 2u);
+  EXPECT_LT(Clock::now() - again, 1s);
 }
 
 }  // namespace

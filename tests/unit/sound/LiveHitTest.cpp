@@ -10,6 +10,7 @@
 #include "platform/audio/Mixer.h"
 #include "sound/LiveKit.h"
 #include "sound/PadTrigger.h"
+#include "tests/support/FakeStream.h"
 #include "tests/support/KitFixture.h"
 
 namespace varnkit {
@@ -132,6 +133,39 @@ TEST(LiveHit, AKitChangedWhileNotesArriveNeverPlaysHalfOfIt) {
   ASSERT_FALSE(heard.empty());
   for (float v : heard)
     EXPECT_TRUE(std::abs(v - whole[0]) < 1e-6f || std::abs(v - whole[1]) < 1e-6f) << v;
+}
+
+// A stream lost while notes keep coming from the MIDI thread: none of them sounds once a
+// stream is back, and the notes played after the return sound at their own frame.
+TEST(LiveHit, NotesThatCameWhileTheStreamWasGoneNeverSoundAfterItIsBack) {
+  testing::KitFixture f;
+  auto service = std::make_shared<testing::FakeService>();
+  f.audio.device = testing::openFake(service);
+  f.state.setSoundDevice(f.audio.device.get());
+  audio::Device& device = *f.audio.device;
+  f.kit().Instrument(0).add(0, 0, 0, f.sample("kick.wav", 0.5f), f.folder());
+  LiveKit live;
+  live.update(f.state, false, device);
+  audio::Mixer& mixer = device.mixer();
+  ASSERT_TRUE(mixer.postHit({36, 127, 0}));
+  EXPECT_NEAR(f.audio.left(kBlock)[10], testing::pcm16(0.5f), 1e-6);
+
+  service->lost = true;
+  ASSERT_TRUE(device.lost());
+  device.goSilent();
+  uint32_t refused = 0;
+  for (uint32_t i = 0; i < audio::Mixer::kHitCapacity; ++i)
+    refused += mixer.postHit({36, 127, kBlock + i}) ? 0 : 1;
+  EXPECT_EQ(refused, audio::Mixer::kHitCapacity) << "the window plays them, silently";
+
+  ASSERT_TRUE(device.reopen().ok());
+  live.update(f.state, false, device);
+  for (int block = 0; block < 8; ++block)
+    for (float s : f.audio.left(kBlock)) ASSERT_EQ(s, 0.0f) << "block " << block;
+  ASSERT_TRUE(mixer.postHit({36, 127, 9 * kBlock + 100}));
+  const auto out = f.audio.left(kBlock);
+  EXPECT_EQ(out[99], 0.0f);
+  EXPECT_NEAR(out[100], testing::pcm16(0.5f), 1e-6);
 }
 
 }  // namespace
