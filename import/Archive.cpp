@@ -88,8 +88,15 @@ bool Extraction::openReader(const fs::path& file, std::string& why) {
     why = "out of memory";
     return false;
   }
-  archive_read_support_filter_all(reader_.get());
-  archive_read_support_format_all(reader_.get());
+  // Only what kits come in. Other formats are not just unneeded: an mtree file names files
+  // whose data the reader takes from the disk, any file the user can read.
+  for (auto filter : {archive_read_support_filter_gzip, archive_read_support_filter_bzip2,
+                      archive_read_support_filter_xz, archive_read_support_filter_lzma,
+                      archive_read_support_filter_zstd, archive_read_support_filter_compress})
+    filter(reader_.get());
+  archive_read_support_format_tar(reader_.get());
+  archive_read_support_format_zip(reader_.get());
+  archive_read_support_format_7zip(reader_.get());
   if (archive_read_open_filename(reader_.get(), file.c_str(), 1 << 16) != ARCHIVE_OK) {
     why = "it cannot be read as an archive (" + ErrorOf(reader_.get()) + ")";
     return false;

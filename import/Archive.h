@@ -1,5 +1,5 @@
 #pragma once
-// Unpacking a kit archive (tar, tar.gz, zip, anything libarchive reads) that may be hostile.
+// Unpacking a kit archive that may be hostile: tar, plain or compressed, zip or 7z.
 
 #include <cstddef>
 #include <cstdint>

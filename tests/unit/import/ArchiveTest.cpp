@@ -34,8 +34,8 @@ class ArchiveTest : public ::testing::Test {
   }
 };
 
-TEST_F(ArchiveTest, UnpacksFoldersAndFilesOfTarGzAndZip) {
-  for (Packing packing : {Packing::TarGz, Packing::Zip}) {
+TEST_F(ArchiveTest, UnpacksFoldersAndFilesOfTheFormatsKitsComeIn) {
+  for (Packing packing : {Packing::TarGz, Packing::TarXz, Packing::Zip, Packing::SevenZip}) {
     fs::remove_all(into);
     ASSERT_TRUE(extract({{"Kit/", "", AE_IFDIR},
                          {"Kit/drumkit.xml", "<drumkit_info/>"},
@@ -103,6 +103,21 @@ TEST_F(ArchiveTest, RefusesAHeaderThatClaimsMoreThanTheDataHolds) {
   testing::writeText(archive, "just some text, no archive");
   EXPECT_FALSE(ExtractArchive(archive, into, why));
   EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+}
+
+// An mtree file is a list of names whose data the reader takes from the disk: it would copy
+// any file the user can read into the kit.
+TEST_F(ArchiveTest, ReadsNoOtherFormatNotMtreeWhoseFilesComeFromTheDisk) {
+  testing::writeText(dir.path() / "secret.txt", "private");
+  testing::writeText(archive, "#mtree\nKit/stolen.wav type=file contents=" +
+                                  (dir.path() / "secret.txt").string() + "\n");
+  EXPECT_FALSE(ExtractArchive(archive, into, why));
+  EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+  EXPECT_TRUE(fs::is_empty(into));
+
+  EXPECT_FALSE(extract({{"Kit/kick.wav", "RIFF"}}, Packing::Cpio));
+  EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+  EXPECT_TRUE(fs::is_empty(into));
 }
 
 }  // namespace
