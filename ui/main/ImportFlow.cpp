@@ -39,6 +39,14 @@ QString text(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// A progress box that stays up until the import has ended: Escape and closing its window
+// ask to cancel, as its Cancel button does, instead of hiding it.
+class ProgressBox final : public QProgressDialog {
+ public:
+  using QProgressDialog::QProgressDialog;
+  void reject() override { emit canceled(); }
+};
+
 // The window's part: shows the import's steps, asks its question and ends the wait. Its
 // slots run on the user-interface thread; calls the import's thread posts to it are dropped
 // once it is gone.
@@ -87,7 +95,7 @@ class Window : public QObject {
   void finished() { loop_.quit(); }
 
  private:
-  QProgressDialog box_;
+  ProgressBox box_;
   QEventLoop loop_;
   MessageBoxes& boxes_;
   std::shared_ptr<Shared> shared_;
