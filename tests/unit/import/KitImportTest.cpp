@@ -3,13 +3,13 @@
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
-#include <stdlib.h>
 
 #include <fstream>
 
 #include "import/KitImport.h"
 #include "tests/support/WavWriter.h"
 #include "tests/unit/import/TestArchive.h"
+#include "tests/unit/platform/TestFiles.h"
 
 namespace varnkit::import {
 namespace {
@@ -78,8 +78,7 @@ TEST_F(KitImportTest, AKitWhoseSamplesDecodePastTheLimitIsRefusedWithTheReason) 
 TEST_F(KitImportTest, AnImportStoppedAtAnyStepWritesNothingAndLeavesNoScratch) {
   const fs::path tmp = dir.path() / "tmp";
   fs::create_directories(tmp);
-  const std::string oldTmp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
-  setenv("TMPDIR", tmp.c_str(), 1);
+  const testing::ScopedEnv scratchHere("TMPDIR", tmp.string());
   testing::writeText(kits / "Quiet.txt", "the kit there before");
   const fs::path archive = smallArchiveOfLongSounds();
   std::vector<ImportStep> seen;
@@ -108,7 +107,6 @@ TEST_F(KitImportTest, AnImportStoppedAtAnyStepWritesNothingAndLeavesNoScratch) {
     EXPECT_EQ(std::distance(fs::directory_iterator(kits), {}), 1);
     EXPECT_TRUE(fs::is_empty(tmp));
   }
-  setenv("TMPDIR", oldTmp.c_str(), 1);
 }
 
 }  // namespace
