@@ -46,13 +46,6 @@ bool isSfz(const fs::path& source) {
   return ext == ".sfz";
 }
 
-ReadResult readSource(const fs::path& source, const fs::path& scratch) {
-  std::error_code ec;
-  if (!fs::exists(source, ec)) return {std::nullopt, "There is no " + source.string() + "."};
-  if (isSfz(source)) return ReadSfz(source);
-  return ReadHydrogenKit(source, scratch);
-}
-
 constexpr const char* kCancelled = "The import was cancelled; nothing was written.";
 
 // Tells progress of each step and asks whether to go on; a stopped import fails with
@@ -66,11 +59,19 @@ class Steps {
     if (progress_ && !stopped_) stopped_ = !progress_({what, done, total, saving});
     return !stopped_;
   }
+  bool stopped() const { return stopped_; }
 
  private:
   const ImportProgress& progress_;
   bool stopped_ = false;
 };
+
+ReadResult readSource(const fs::path& source, const fs::path& scratch, Steps& steps) {
+  std::error_code ec;
+  if (!fs::exists(source, ec)) return {std::nullopt, "There is no " + source.string() + "."};
+  if (isSfz(source)) return ReadSfz(source);
+  return ReadHydrogenKit(source, scratch, [&steps] { return steps.next("Unpacking the kit"); });
+}
 
 int layerCount(const ImportPlan& plan) {
   int n = 0;
@@ -153,8 +154,8 @@ ImportOutcome ImportKit(const ImportRequest& request, const ReplaceQuestion& may
   if (!steps.next("Reading the kit")) return failed(kCancelled);
   ScratchFolder scratch;
   if (scratch.path().empty()) return failed("Cannot make a temporary folder to import into.");
-  const ReadResult read = readSource(request.source, scratch.path() / "source");
-  if (!read.kit) return failed(read.error);
+  const ReadResult read = readSource(request.source, scratch.path() / "source", steps);
+  if (!read.kit) return failed(steps.stopped() ? kCancelled : read.error);
   ImportPlan plan = PlanImport(*read.kit, request.name);
   if (std::none_of(plan.pads.begin(), plan.pads.end(), [](const auto& p) { return p.has_value(); }))
     return failed("The kit " + request.source.string() + " has no instrument with a sample.");

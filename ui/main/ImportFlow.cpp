@@ -118,8 +118,11 @@ void Run(const ImportRequest& request, Window* window, std::shared_ptr<Shared> s
     shared->changed.wait(hold, [&] { return shared->answer || shared->cancelled; });
     return shared->answer.value_or(false);  // a Cancel meanwhile stops it at the next step
   };
+  ImportStep shown;  // unpacking asks again and again with the same step
   auto progress = [&](const ImportStep& step) {
-    post([window, step] { window->step(step); });
+    if (step.what != shown.what || step.done != shown.done || step.saving != shown.saving)
+      post([window, step] { window->step(step); });
+    shown = step;
     return !shared->isCancelled();
   };
   ImportOutcome outcome = import::ImportKit(request, mayReplace, progress);

@@ -82,6 +82,12 @@ TEST_F(ArchiveTest, StopsAtTheLimitsOfSizeAndCount) {
   EXPECT_FALSE(extract({{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}}, Packing::Tar, 1 << 20, 3));
   EXPECT_EQ(why, "it holds more than 3 files");
   EXPECT_TRUE(fs::is_empty(into));
+
+  // Stopped after the first member: what was unpacked is gone again.
+  int asked = 0;
+  EXPECT_FALSE(ExtractArchive(archive, into, why, 1 << 20, 20000, [&] { return ++asked < 4; }));
+  EXPECT_EQ(why, "the unpacking was stopped");
+  EXPECT_TRUE(fs::is_empty(into));
 }
 
 // A member whose header claims 10 GB but whose data ends after a few bytes.

@@ -88,7 +88,9 @@ TEST_F(KitImportTest, AnImportStoppedAtAnyStepWritesNothingAndLeavesNoScratch) {
     return true;
   });
   ASSERT_TRUE(outcome.ok) << outcome.error;
-  ASSERT_GT(seen.size(), 30u);  // reading, choosing, 27 samples gathered and decoded, saving
+  // Reading, unpacking piece by piece, choosing, 27 samples gathered and decoded, saving.
+  ASSERT_GT(seen.size(), 60u);
+  EXPECT_EQ(seen[1].what, "Unpacking the kit");
   EXPECT_TRUE(seen.back().saving);
   EXPECT_EQ(seen.back().what, "Saving the kit");
   EXPECT_EQ(seen[seen.size() - 2].done, 26);
