@@ -65,8 +65,9 @@ std::string MemberProblem(archive_entry* entry) {
 
 class Extraction {
  public:
-  Extraction(const fs::path& into, uint64_t maxBytes, std::size_t maxEntries)
-      : into_(into), maxBytes_(maxBytes), maxEntries_(maxEntries) {}
+  Extraction(const fs::path& into, uint64_t maxBytes, std::size_t maxEntries,
+             const std::function<bool()>& goOn)
+      : into_(into), maxBytes_(maxBytes), maxEntries_(maxEntries), goOn_(goOn) {}
 
   bool run(const fs::path& file, std::string& why);
 
@@ -74,10 +75,12 @@ class Extraction {
   bool openReader(const fs::path& file, std::string& why);
   bool member(archive_entry* entry, std::string& why);
   bool copyData(std::string& why);
+  bool stopped(std::string& why);
 
   fs::path into_;
   uint64_t maxBytes_;
   std::size_t maxEntries_;
+  const std::function<bool()>& goOn_;
   uint64_t written_ = 0;
   ArchiveReader reader_{archive_read_new()};
   DiskWriter writer_{archive_write_disk_new()};
@@ -88,8 +91,15 @@ bool Extraction::openReader(const fs::path& file, std::string& why) {
     why = "out of memory";
     return false;
   }
-  archive_read_support_filter_all(reader_.get());
-  archive_read_support_format_all(reader_.get());
+  // Only what kits come in. Other formats are not just unneeded: an mtree file names files
+  // whose data the reader takes from the disk, any file the user can read.
+  for (auto filter : {archive_read_support_filter_gzip, archive_read_support_filter_bzip2,
+                      archive_read_support_filter_xz, archive_read_support_filter_lzma,
+                      archive_read_support_filter_zstd, archive_read_support_filter_compress})
+    filter(reader_.get());
+  archive_read_support_format_tar(reader_.get());
+  archive_read_support_format_zip(reader_.get());
+  archive_read_support_format_7zip(reader_.get());
   if (archive_read_open_filename(reader_.get(), file.c_str(), 1 << 16) != ARCHIVE_OK) {
     why = "it cannot be read as an archive (" + ErrorOf(reader_.get()) + ")";
     return false;
@@ -101,9 +111,16 @@ bool Extraction::openReader(const fs::path& file, std::string& why) {
   return true;
 }
 
+bool Extraction::stopped(std::string& why) {
+  if (!goOn_ || goOn_()) return false;
+  why = "the unpacking was stopped";
+  return true;
+}
+
 bool Extraction::run(const fs::path& file, std::string& why) {
   if (!openReader(file, why)) return false;
   for (std::size_t entries = 0;; ++entries) {
+    if (stopped(why)) return false;
     archive_entry* entry = nullptr;
     const int status = archive_read_next_header(reader_.get(), &entry);
     if (status == ARCHIVE_EOF) return true;
@@ -146,6 +163,7 @@ bool Extraction::copyData(std::string& why) {
   uint64_t extent = 0;
   const uint64_t before = written_;
   for (;;) {
+    if (stopped(why)) return false;
     const void* block = nullptr;
     size_t size = 0;
     la_int64_t offset = 0;
@@ -179,7 +197,7 @@ void EmptyFolder(const fs::path& folder) {
 }  // namespace
 
 bool ExtractArchive(const fs::path& archive, const fs::path& into, std::string& why,
-                    uint64_t maxBytes, std::size_t maxEntries) {
+                    uint64_t maxBytes, std::size_t maxEntries, const std::function<bool()>& goOn) {
   std::error_code ec;
   fs::create_directories(into, ec);
   // SECURE_SYMLINKS refuses to write through any link on the way, such as a temporary
@@ -191,7 +209,7 @@ bool ExtractArchive(const fs::path& archive, const fs::path& into, std::string& 
   }
   bool done = false;
   try {
-    done = Extraction(folder, maxBytes, maxEntries).run(archive, why);
+    done = Extraction(folder, maxBytes, maxEntries, goOn).run(archive, why);
   } catch (const std::exception& e) {
     why = e.what();
   }

@@ -155,7 +155,8 @@ ReadResult ReadXml(const fs::path& xml) {
   return Convert(kit, folder);
 }
 
-ReadResult ReadSource(const fs::path& source, const fs::path& scratch) {
+ReadResult ReadSource(const fs::path& source, const fs::path& scratch,
+                      const std::function<bool()>& goOn) {
   std::error_code ec;
   if (fs::is_directory(source, ec)) {
     if (!fs::is_regular_file(source / "drumkit.xml", ec))
@@ -166,7 +167,7 @@ ReadResult ReadSource(const fs::path& source, const fs::path& scratch) {
     return Failure("The kit " + Quoted(source.string()) + " is not there.");
   if (LooksLikeXml(source)) return ReadXml(source);
   std::string why;
-  if (!ExtractArchive(source, scratch, why))
+  if (!ExtractArchive(source, scratch, why, kMostUnpackedBytes, kMostMembers, goOn))
     return Failure("The Hydrogen kit " + Quoted(source.filename().string()) +
                    " cannot be unpacked: " + why + ".");
   const fs::path xml = FindDrumkitXml(scratch);
@@ -177,9 +178,10 @@ ReadResult ReadSource(const fs::path& source, const fs::path& scratch) {
 
 }  // namespace
 
-ReadResult ReadHydrogenKit(const fs::path& source, const fs::path& scratch) {
+ReadResult ReadHydrogenKit(const fs::path& source, const fs::path& scratch,
+                           const std::function<bool()>& goOn) {
   try {
-    return ReadSource(source, scratch);
+    return ReadSource(source, scratch, goOn);
   } catch (const std::exception& e) {
     return Failure("The Hydrogen kit cannot be read: " + std::string(e.what()) + ".");
   }

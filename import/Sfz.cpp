@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "import/Paths.h"
 #include "import/SfzRegion.h"
@@ -87,7 +88,8 @@ std::string Regions(std::size_t n) {
 
 // What the kit file holds that no instrument keeps.
 struct Unkept {
-  std::vector<std::string> generated;
+  std::vector<std::string> generated;   // in order of first appearance
+  std::set<std::string> generatedSeen;  // the same, to look them up
   std::size_t onRelease = 0, unplayed = 0;
 
   void addTo(std::vector<std::string>& leftOut) const {
@@ -117,9 +119,7 @@ class Assembly {
 std::string Assembly::add(const sfz::Region& r) {
   if (r.sample.empty()) return "";  // a region that only silences others
   if (r.sample[0] == '*') {
-    if (std::find(unkept_.generated.begin(), unkept_.generated.end(), r.sample) ==
-        unkept_.generated.end())
-      unkept_.generated.push_back(r.sample);
+    if (unkept_.generatedSeen.insert(r.sample).second) unkept_.generated.push_back(r.sample);
     return "";
   }
   const std::optional<int> note = r.note();

@@ -1,6 +1,7 @@
 #include "import/SfzRegion.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -103,9 +104,18 @@ bool ApplyKey(Region& r, std::string_view name, std::string_view value) {
   return true;
 }
 
-// Applies the opcode to r; false when VarnKit does not know it.
-bool Apply(Region& r, std::string_view name, std::string_view value) {
-  if (ApplyKey(r, name, value)) return true;
+// Whether a kept value makes VarnKit leave a part of the sound out; an unreadable number is
+// ignored, unless any value at all means a part VarnKit lacks.
+bool Differs(const Usual& usual, double value) {
+  if (std::isnan(value) && !std::isnan(usual.value)) return false;
+  return !(std::abs(value - usual.value) < 1e-9);
+}
+
+enum class Applied { Unknown, Set, Kept };
+
+// Applies the opcode to r. Kept: an opcode whose value VarnKit cannot keep, left to the caller.
+Applied Apply(Region& r, std::string_view name, std::string_view value) {
+  if (ApplyKey(r, name, value)) return Applied::Set;
   if (name == "sample")
     r.sample = ForwardSlashes(std::string(value));
   else if (name == "lovel")
@@ -127,10 +137,10 @@ bool Apply(Region& r, std::string_view name, std::string_view value) {
   else if (name == "trigger")
     r.onRelease = value == "release" || value == "release_key";
   else if (UsualOf(name))
-    r.kept.insert_or_assign(std::string(name), Number(value).value_or(NAN));
+    return Applied::Kept;
   else
-    return OfNoMatter(name);
-  return true;
+    return OfNoMatter(name) ? Applied::Set : Applied::Unknown;
+  return Applied::Set;
 }
 
 bool IsControlSetting(std::string_view name) {
@@ -152,32 +162,38 @@ std::optional<int> Region::note() const {
 }
 
 unsigned Region::leftOut(int note) const {
-  unsigned bits = 0;
-  for (const auto& [name, value] : kept) {
-    const std::optional<Usual> usual = UsualOf(name);
-    if (std::isnan(value) && !std::isnan(usual->value)) continue;  // unreadable: ignored
-    if (!(std::abs(value - usual->value) < 1e-9)) bits |= usual->bit;
-  }
+  unsigned bits = keptBits;
   // Without a pitch centre a sample sounds unchanged from middle C only.
   if (keytrack != 0 && keycenter.value_or(60) + noteOffset != note) bits |= kPitch;
   return bits;
 }
 
+unsigned Builder::Kept::bits() const {
+  unsigned bits = 0;
+  for (std::size_t i = 0; i < kBits; ++i)
+    if (differing[i] > 0) bits |= 1u << i;
+  return bits;
+}
+
 void Builder::header(const std::string& name) {
   flush();
-  if (name != "region") inherited_.reset();  // only a header changes what regions inherit
   if (name == "region") {
-    region_.clear();
     level_ = Level::Region;
+    if (regions.size() == kMaxRegions) return;  // counted, not kept
+    region_.emplace(levels_.back().made);
+    region_->defaultPath = defaultPath_;
+    region_->noteOffset = noteOffset_ + 12 * octaveOffset_;
+    regionKept_.own.clear();
+    regionKept_.differing = levels_.back().kept.differing;
     return;
   }
   level_ = Level::Ignored;
   if (name == "global") {
-    global_.clear(), master_.clear(), group_.clear(), level_ = Level::Global;
+    startLevel(Level::Global);
   } else if (name == "master") {
-    master_.clear(), group_.clear(), level_ = Level::Master;
+    startLevel(Level::Master);
   } else if (name == "group") {
-    group_.clear(), level_ = Level::Group;
+    startLevel(Level::Group);
   } else if (name == "control") {
     level_ = Level::Control;
   } else if (name == "sample") {
@@ -187,16 +203,48 @@ void Builder::header(const std::string& name) {
   }
 }
 
+// The level starts afresh from the one above it, and ends the levels below it.
+void Builder::startLevel(Level level) {
+  while (!levels_.empty() && levels_.back().level >= level) levels_.pop_back();
+  Inherited next;
+  next.level = level;
+  if (!levels_.empty()) {
+    next.made = levels_.back().made;
+    next.kept.differing = levels_.back().kept.differing;
+  }
+  levels_.push_back(std::move(next));
+  level_ = level;
+}
+
 void Builder::opcode(const std::string& name, const std::string& value) {
   if (level_ == Level::Control) return control(name, value);
   if (level_ == Level::None || level_ == Level::Ignored) return;
-  Region scratch;
-  if (!Apply(scratch, name, value)) return noteUnknown(unknownOpcodes, name);
-  Opcodes& to = level_ == Level::Global   ? global_
-                : level_ == Level::Master ? master_
-                : level_ == Level::Group  ? group_
-                                          : region_;
-  to.emplace_back(name, value);
+  const bool inRegion = level_ == Level::Region;
+  Region beyond;  // a region past the most that are kept still names its unknown opcodes
+  Region& to = inRegion ? (region_ ? *region_ : beyond) : levels_.back().made;
+  const Applied applied = Apply(to, name, value);
+  if (applied == Applied::Unknown) return noteUnknown(unknownOpcodes, name);
+  if (applied != Applied::Kept || (inRegion && !region_)) return;
+  const double number = Number(value).value_or(NAN);
+  if (inRegion)
+    keep(regionKept_, levels_.size(), name, number);
+  else
+    keep(levels_.back().kept, levels_.size() - 1, name, number);
+}
+
+// Sets a kept value on the level to, below the first parents of levels_: the value it
+// replaces, its own or inherited, no longer counts.
+void Builder::keep(Kept& to, std::size_t parents, const std::string& name, double value) {
+  const Usual usual = *UsualOf(name);
+  std::optional<double> before;
+  if (const auto at = to.own.find(name); at != to.own.end()) before = at->second;
+  for (std::size_t i = parents; !before && i-- > 0;)
+    if (const auto at = levels_[i].kept.own.find(name); at != levels_[i].kept.own.end())
+      before = at->second;
+  int& count = to.differing[std::size_t(std::countr_zero(usual.bit))];
+  if (before && Differs(usual, *before)) --count;
+  if (Differs(usual, value)) ++count;
+  to.own.insert_or_assign(name, value);
 }
 
 void Builder::finish() {
@@ -206,20 +254,13 @@ void Builder::finish() {
 
 void Builder::flush() {
   if (level_ != Level::Region) return;
-  if (regions.size() == kMaxRegions) {
+  if (!region_) {
     ++regionsBeyond;
     return;
   }
-  if (!inherited_) {
-    inherited_.emplace();
-    inherited_->defaultPath = defaultPath_;
-    inherited_->noteOffset = noteOffset_ + 12 * octaveOffset_;
-    for (const Opcodes* level : {&global_, &master_, &group_})
-      for (const auto& [name, value] : *level) Apply(*inherited_, name, value);
-  }
-  Region r = *inherited_;
-  for (const auto& [name, value] : region_) Apply(r, name, value);
-  regions.push_back(std::move(r));
+  region_->keptBits = regionKept_.bits();
+  regions.push_back(std::move(*region_));
+  region_.reset();
 }
 
 void Builder::control(const std::string& name, const std::string& value) {

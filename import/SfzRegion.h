@@ -1,6 +1,7 @@
 #pragma once
 // SFZ regions with what they inherit from <global>, <master> and <group> applied.
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -27,8 +28,8 @@ struct Region {
   int64_t group = 0;
   std::optional<int64_t> offBy;
   std::string regionLabel, groupLabel, masterLabel;
-  bool onRelease = false;                           // sounds when the key is let go
-  std::map<std::string, double, std::less<>> kept;  // values of opcodes VarnKit cannot keep
+  bool onRelease = false;  // sounds when the key is let go
+  unsigned keptBits = 0;   // LeftOut bits of the opcodes in force whose value VarnKit cannot keep
 
   // The MIDI note that plays the region: its key, or the pitch centre or lowest key of its
   // range. None when no key plays it.
@@ -38,7 +39,8 @@ struct Region {
 };
 
 // Builds the regions from the scanner's headers and opcodes. A header resets the levels
-// below it: a new <group> starts without the last group's opcodes.
+// below it: a new <group> starts without the last group's opcodes. Each level keeps what it
+// makes of a region, so a region costs its own opcodes only, however much it inherits.
 class Builder : public Sink {
  public:
   void header(const std::string& name) override;
@@ -53,16 +55,33 @@ class Builder : public Sink {
   std::size_t regionsBeyond = 0;            // regions past the most that are kept
 
  private:
-  using Opcodes = std::vector<std::pair<std::string, std::string>>;
   enum class Level { None, Control, Global, Master, Group, Region, Ignored };
+  static constexpr std::size_t kBits = 5;  // the LeftOut bits
 
+  // The values of opcodes VarnKit cannot keep that one level sets itself, and how many of
+  // those in force there, its parents' included, differ from the usual value, by bit.
+  struct Kept {
+    std::map<std::string, double, std::less<>> own;
+    std::array<int, kBits> differing{};
+    unsigned bits() const;
+  };
+  // <global>, <master> or <group>: what it and the levels above it make of a region.
+  struct Inherited {
+    Level level = Level::Global;
+    Region made;
+    Kept kept;
+  };
+
+  void startLevel(Level level);
+  void keep(Kept& to, std::size_t parents, const std::string& name, double value);
   void flush();
   void control(const std::string& name, const std::string& value);
   void noteUnknown(std::vector<std::string>& list, const std::string& name);
 
   Level level_ = Level::None;
-  Opcodes global_, master_, group_, region_;
-  std::optional<Region> inherited_;  // what global_, master_ and group_ make of a region
+  std::vector<Inherited> levels_{Inherited{}};  // the <global> first, the innermost last
+  std::optional<Region> region_;                // the region being read
+  Kept regionKept_;
   std::string defaultPath_;
   int noteOffset_ = 0, octaveOffset_ = 0;
   std::set<std::string> seen_;  // the unknown names listed

@@ -180,7 +180,7 @@ Result<std::unique_ptr<SoundBuffer>> Device::CreateSoundBufferFromFile(const std
   if ((desc.flags & DSBCAPS_PRIMARYBUFFER) != 0)
     return Failure{DsResult::InvalidParam, "a primary buffer cannot be made from a file"};
   mixer_->collect();
-  auto decoded = decodeSampleFile(path, sampleRate());
+  auto decoded = decodeSampleFile(path, sampleRate(), budget_ ? &*budget_ : nullptr);
   if (!decoded.ok()) return decoded.failure();
   fileFormat = decoded.value().format;
   auto core = std::make_unique<BufferCore>(std::move(decoded.value().data));

@@ -13,6 +13,7 @@
 #include "platform/audio/OutputBackend.h"
 #include "platform/audio/PrimaryBuffer.h"
 #include "platform/audio/Result.h"
+#include "platform/audio/SampleFile.h"
 #include "platform/audio/SoundBuffer.h"
 
 namespace varnkit::audio {
@@ -50,6 +51,12 @@ class Device {
   Result<std::unique_ptr<SoundBuffer>> CreateSoundBufferFromFile(const std::string& path,
                                                                  const BufferDesc& desc,
                                                                  WaveFormat& fileFormat);
+  // From now on the buffers made from files hold at most this many samples in all (every
+  // channel counted): a file that would pass what is left is refused. For a kit being
+  // imported, whose sources nothing else bounds.
+  void limitDecoding(uint64_t samples) { budget_ = DecodeBudget{samples, false}; }
+  // True once a file was refused for passing that limit.
+  bool decodingLimitPassed() const { return budget_ && budget_->passed; }
 
   uint32_t sampleRate() const { return mixer_->sampleRate(); }
   // The sound service carrying the output, "offline" when the caller renders.
@@ -105,6 +112,7 @@ class Device {
   std::shared_ptr<CooperativeLevel> coop_;
   std::shared_ptr<PrimaryBuffer> primary_;
   std::unique_ptr<PlainPlayer> plain_;
+  std::optional<DecodeBudget> budget_;
 };
 
 // Times the device's commands from a device cycle while it lives. User-interface thread.

@@ -1,11 +1,14 @@
 #include "platform/audio/PlainPlayer.h"
 
+#include <atomic>
+
 #include "platform/audio/Device.h"
 
 namespace varnkit::audio {
 namespace {
 
-Device* processDevice = nullptr;
+// A device of an import's own thread forgets itself here too.
+std::atomic<Device*> processDevice = nullptr;
 
 }  // namespace
 
@@ -36,12 +39,13 @@ void PlainPlayer::useDevice(Device* device) {
 }
 
 void PlainPlayer::forgetDevice(Device* device) {
-  if (processDevice == device) processDevice = nullptr;
+  processDevice.compare_exchange_strong(device, nullptr);
 }
 
 bool sndPlaySoundA(const std::string& name, uint32_t /*flags*/) {
-  if (processDevice == nullptr) return false;
-  PlainPlayer& player = processDevice->plainPlayer();
+  Device* device = processDevice;
+  if (device == nullptr) return false;
+  PlainPlayer& player = device->plainPlayer();
   if (name.empty()) {
     player.stop();
     return true;

@@ -31,7 +31,8 @@ class PlainPlayer {
 
   // The device whose player the process-wide sndPlaySoundA uses (null: none).
   static void useDevice(Device* device);
-  // Called by a device going away, so sndPlaySoundA never reaches a dead one.
+  // Called by a device going away, on whichever thread it lived, so sndPlaySoundA never
+  // reaches a dead one.
   static void forgetDevice(Device* device);
 
  private:

@@ -38,6 +38,21 @@ Failure fail(DsResult code, const std::string& path, const std::string& why) {
   return Failure{code, "'" + path + "' " + why};
 }
 
+// The most samples one file may decode to: its own limit, or what is left of a budget.
+struct Limit {
+  uint64_t most = kMaxSamples;
+  DecodeBudget* budget = nullptr;
+
+  explicit Limit(DecodeBudget* b)
+      : most(b ? std::min(b->left, kMaxSamples) : kMaxSamples), budget(b) {}
+  // The failure of a file that passes most; usual says why when the file's own limit stops it.
+  Failure passed(const std::string& path, const std::string& usual) const {
+    if (!budget || most == kMaxSamples) return fail(DsResult::OutOfMemory, path, usual);
+    budget->passed = true;
+    return fail(DsResult::OutOfMemory, path, "passes the limit on the sound decoded in all");
+  }
+};
+
 struct Encoding {
   uint16_t tag;
   uint16_t bits;
@@ -170,11 +185,11 @@ uint64_t leastBits(const SF_INFO& info) {
 
 // How many frames to make room for up front. The header's count may be a lie, so bound it by
 // what the file's size could hold at the encoding's density (GSM packs under 2 bits a sample).
-uint64_t expectedFrames(const SF_INFO& info, uint64_t fileBytes) {
+uint64_t expectedFrames(const SF_INFO& info, uint64_t fileBytes, const Limit& limit) {
   const uint64_t channels = uint64_t(info.channels);
   const uint64_t claimed = info.frames > 0 ? uint64_t(info.frames) : 0;
   const uint64_t holdable = fileBytes * 8 / (leastBits(info) * channels);
-  return std::min({claimed, holdable, kMaxSamples / channels});
+  return std::min({claimed, holdable, limit.most / channels});
 }
 
 #if defined(__x86_64__) && !defined(__SANITIZE_THREAD__)
@@ -260,13 +275,13 @@ SampleData toStereo(const SampleData& in) {
 
 template <class Reader>
 Result<SampleData> readAll(Reader& reader, const SF_INFO& info, uint64_t reserveFrames,
-                           const std::string& path) {
+                           const Limit& limit, const std::string& path) {
   SampleData out;
   out.channels = uint32_t(info.channels);
   out.samples.reserve((reserveFrames + uint64_t(kChunkFrames)) * out.channels);
   for (;;) {
-    if (out.samples.size() > kMaxSamples)
-      return fail(DsResult::OutOfMemory, path, "holds more sample data than can be loaded");
+    if (out.samples.size() > limit.most)
+      return limit.passed(path, "holds more sample data than can be loaded");
     const uint64_t got = reader.appendTo(out.samples);
     if (got == 0) break;
     out.frames += got;
@@ -277,23 +292,23 @@ Result<SampleData> readAll(Reader& reader, const SF_INFO& info, uint64_t reserve
 }
 
 Result<SampleData> readFrames(FileSource& source, SndfilePtr file, const SF_INFO& info,
-                              const std::string& path) {
-  const uint64_t reserve = expectedFrames(info, source.size());
+                              const Limit& limit, const std::string& path) {
+  const uint64_t reserve = expectedFrames(info, source.size(), limit);
   if (!isMpeg(info.format)) {
     FloatReader reader(file.get(), info);
-    return readAll(reader, info, reserve, path);
+    return readAll(reader, info, reserve, limit, path);
   }
   file.reset();  // the MPEG decoder reads the file anew, to its real end
   MpegReader reader;
   if (auto why = reader.open(source, info)) return fail(DsResult::BadFormat, path, *why);
-  return readAll(reader, info, reserve, path);
+  return readAll(reader, info, reserve, limit, path);
 }
 
 Result<SampleData> resample(const SampleData& in, uint32_t fromRate, uint32_t toRate,
-                            const std::string& path) {
+                            const Limit& limit, const std::string& path) {
   const uint64_t target = (in.frames * toRate + fromRate / 2) / fromRate;
-  if (target * in.channels > kMaxSamples)
-    return fail(DsResult::OutOfMemory, path, "would be too long at the device's rate");
+  if (target * in.channels > limit.most)
+    return limit.passed(path, "would be too long at the device's rate");
   const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
@@ -324,7 +339,8 @@ Result<SampleData> resample(const SampleData& in, uint32_t fromRate, uint32_t to
   return out;
 }
 
-Result<DecodedFile> decode(const std::string& path, uint32_t deviceRate) {
+Result<DecodedFile> decode(const std::string& path, uint32_t deviceRate, DecodeBudget* budget) {
+  const Limit limit(budget);
   if (deviceRate < kMinRate || deviceRate > kMaxRate)
     return fail(DsResult::InvalidParam, path,
                 "cannot be played at a device rate of " + std::to_string(deviceRate) + " Hz");
@@ -337,20 +353,22 @@ Result<DecodedFile> decode(const std::string& path, uint32_t deviceRate) {
   if (auto bad = checkHeader(path, info)) return *bad;
 
   DecodedFile decoded{{}, formatRecord(file.get(), info)};
-  auto data = readFrames(source, std::move(file), info, path);
+  auto data = readFrames(source, std::move(file), info, limit, path);
   if (!data.ok()) return data.failure();
   if (decoded.format.samplesPerSec != deviceRate)
-    data = resample(data.value(), decoded.format.samplesPerSec, deviceRate, path);
+    data = resample(data.value(), decoded.format.samplesPerSec, deviceRate, limit, path);
   if (!data.ok()) return data.failure();
   decoded.data = std::move(data).value();
+  if (budget) budget->left -= std::min<uint64_t>(budget->left, decoded.data.samples.size());
   return decoded;
 }
 
 }  // namespace
 
-Result<DecodedFile> decodeSampleFile(const std::string& path, uint32_t deviceRate) {
+Result<DecodedFile> decodeSampleFile(const std::string& path, uint32_t deviceRate,
+                                     DecodeBudget* budget) {
   try {
-    return decode(path, deviceRate);
+    return decode(path, deviceRate, budget);
   } catch (const std::bad_alloc&) {
     return fail(DsResult::OutOfMemory, path, "does not fit in memory");
   } catch (const std::exception& e) {
@@ -361,7 +379,7 @@ Result<DecodedFile> decodeSampleFile(const std::string& path, uint32_t deviceRat
 Result<SampleData> resampleData(const SampleData& data, uint32_t fromRate, uint32_t toRate) {
   try {
     if (fromRate == toRate) return SampleData(data);
-    return resample(data, fromRate, toRate, "the sound in memory");
+    return resample(data, fromRate, toRate, Limit(nullptr), "the sound in memory");
   } catch (const std::bad_alloc&) {
     return Failure{DsResult::OutOfMemory, "the sound in memory does not fit in memory again"};
   }

@@ -10,8 +10,10 @@ namespace {
 
 constexpr int32_t kHighestNumber = 511;
 
+// Each thread has numbers of its own: a kit imported on a thread of its own saves through
+// the same number the window's kit code uses meanwhile.
 std::map<int32_t, TextFile>& table() {
-  static std::map<int32_t, TextFile> files;
+  thread_local std::map<int32_t, TextFile> files;
   return files;
 }
 

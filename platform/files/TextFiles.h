@@ -1,8 +1,8 @@
 #pragma once
 // Text files by file number, one byte per character and no transcoding: open for output
 // (replacing the file) or input, write lines ending in CR LF, read single characters, test for
-// the end. Numbers run from 1 to 511 and are shared by the whole process. Failures raise
-// varnkit::Error with the classic numbers. All functions: user-interface thread.
+// the end. Numbers run from 1 to 511; each thread has its own, and a file is used on the
+// thread that opened it. Failures raise varnkit::Error with the classic numbers.
 
 #include <cstdint>
 #include <string>

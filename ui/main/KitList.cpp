@@ -13,6 +13,7 @@
 #include "platform/files/Lookup.h"
 #include "platform/files/TextFiles.h"
 #include "ui/main/Form1.h"
+#include "ui/main/ImportFlow.h"
 #include "ui/toolkit/FileChooser.h"
 
 namespace varnkit::ui {
@@ -127,12 +128,8 @@ void Form1::importKit() {
   const std::string source = FileChooser::ChooseFile(
       this, {"Import kit", "Drum kits (*.sfz *.SFZ *.h2drumkit drumkit.xml);;All files (*)"});
   if (source.empty()) return;
-  const import::ImportOutcome outcome =
-      import::ImportKit({source, appFolder_, ""}, [this](const std::string& name) {
-        return boxes_.MsgBox(
-                   "This will destroy your existing '" + name + "' Drumkit! Are you sure?",
-                   vbYesNo | vbQuestion, "Question") == vbYes;
-      });
+  const import::ImportOutcome outcome = ImportWithProgress(this, boxes_, {source, appFolder_, ""});
+  if (outcome.cancelled) return;  // as the user asked: nothing to say
   if (!outcome.ok) {
     boxes_.MsgBox("The kit was not imported: " + outcome.error, vbOKOnly | vbExclamation, "");
     return;

@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <fstream>
 
@@ -461,6 +463,69 @@ TEST_F(UserJourneyTest, AKitImportedFromTheMenuIsSavedListedAndPlaysAfterTheUsua
   EXPECT_NEAR(heard(), pcm16(0.3f), 1e-6);
   openList();
   EXPECT_GE(f.Combo1->findText("drums"), 0);
+  FileChooser::setAnswerer(nullptr);
+}
+
+// The import runs while the window goes on answering: its question comes through the
+// message-box service on the window's thread with the progress box up, and Cancel there
+// leaves the kit of the same name, and the whole program folder, as they were.
+TEST_F(UserJourneyTest, AnImportRunsBehindAProgressBoxWhoseCancelLeavesNothingWritten) {
+  Form1& f = open();
+  testing::TempDir source;
+  testing::writeFile(source.path() / "kick.wav",
+                     testing::makeWav(testing::constant(0.2f, 500), {}));
+  std::ofstream(source.path() / "Rock.sfz") << "<region> sample=kick.wav key=36\n";
+  FileChooser::setAnswerer([&](const FileChoiceRequest&) { return source.file("Rock.sfz"); });
+  auto folder = [&] {
+    std::string listing;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(app.path()))
+      listing += e.path().string() + (e.is_regular_file() ? ":" + fileText(e.path()) : "") + "\n";
+    return listing;
+  };
+  const std::string before = folder();
+  bool cancel = true, boxUp = false, onWindowThread = false;
+  MessageBoxService::setAnswerer([&](const MessageBoxRequest& r) {
+    shown.push_back(r);
+    if (r.prompt != "This will destroy your existing 'Rock' Drumkit! Are you sure?") return vbOK;
+    onWindowThread = QThread::currentThread() == qApp->thread();
+    auto* box = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+    boxUp = box != nullptr && box->isVisible() && box->windowTitle() == "Import kit";
+    if (boxUp && cancel) {
+      auto* button = box->findChild<QPushButton*>();
+      EXPECT_TRUE(QTest::qWaitForWindowExposed(box));
+      QTest::mouseClick(box->windowHandle(), Qt::LeftButton, {},
+                        button->mapTo(box, button->rect().center()));
+    }
+    return vbYes;
+  });
+  auto importFromMenu = [&] {
+    QTimer::singleShot(50, [] {
+      QWidget* menu = QApplication::activePopupWidget();
+      ASSERT_NE(menu, nullptr);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Up);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
+    });
+    QTest::mouseClick(window(), Qt::RightButton, {}, at(f.Picture1, {2, 2}));
+    QTest::qWait(50);
+  };
+
+  importFromMenu();
+  EXPECT_TRUE(onWindowThread);
+  EXPECT_TRUE(boxUp);
+  ASSERT_EQ(shown.size(), 1u);  // the question only: a cancelled import says nothing more
+  EXPECT_EQ(folder(), before);
+  EXPECT_EQ(f.Combo1->Text(), "default");
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // Not cancelled, the same import replaces the kit and the window loads it.
+  cancel = false;
+  shown.clear();
+  importFromMenu();
+  EXPECT_TRUE(boxUp);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].title, "Import kit");
+  EXPECT_EQ(f.Combo1->Text(), "Rock");
+  EXPECT_TRUE(std::filesystem::exists(app.path() / "Rock" / "kick.wav"));
   FileChooser::setAnswerer(nullptr);
 }
 

@@ -34,8 +34,8 @@ class ArchiveTest : public ::testing::Test {
   }
 };
 
-TEST_F(ArchiveTest, UnpacksFoldersAndFilesOfTarGzAndZip) {
-  for (Packing packing : {Packing::TarGz, Packing::Zip}) {
+TEST_F(ArchiveTest, UnpacksFoldersAndFilesOfTheFormatsKitsComeIn) {
+  for (Packing packing : {Packing::TarGz, Packing::TarXz, Packing::Zip, Packing::SevenZip}) {
     fs::remove_all(into);
     ASSERT_TRUE(extract({{"Kit/", "", AE_IFDIR},
                          {"Kit/drumkit.xml", "<drumkit_info/>"},
@@ -82,6 +82,12 @@ TEST_F(ArchiveTest, StopsAtTheLimitsOfSizeAndCount) {
   EXPECT_FALSE(extract({{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}}, Packing::Tar, 1 << 20, 3));
   EXPECT_EQ(why, "it holds more than 3 files");
   EXPECT_TRUE(fs::is_empty(into));
+
+  // Stopped after the first member: what was unpacked is gone again.
+  int asked = 0;
+  EXPECT_FALSE(ExtractArchive(archive, into, why, 1 << 20, 20000, [&] { return ++asked < 4; }));
+  EXPECT_EQ(why, "the unpacking was stopped");
+  EXPECT_TRUE(fs::is_empty(into));
 }
 
 // A member whose header claims 10 GB but whose data ends after a few bytes.
@@ -103,6 +109,21 @@ TEST_F(ArchiveTest, RefusesAHeaderThatClaimsMoreThanTheDataHolds) {
   testing::writeText(archive, "just some text, no archive");
   EXPECT_FALSE(ExtractArchive(archive, into, why));
   EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+}
+
+// An mtree file is a list of names whose data the reader takes from the disk: it would copy
+// any file the user can read into the kit.
+TEST_F(ArchiveTest, ReadsNoOtherFormatNotMtreeWhoseFilesComeFromTheDisk) {
+  testing::writeText(dir.path() / "secret.txt", "private");
+  testing::writeText(archive, "#mtree\nKit/stolen.wav type=file contents=" +
+                                  (dir.path() / "secret.txt").string() + "\n");
+  EXPECT_FALSE(ExtractArchive(archive, into, why));
+  EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+  EXPECT_TRUE(fs::is_empty(into));
+
+  EXPECT_FALSE(extract({{"Kit/kick.wav", "RIFF"}}, Packing::Cpio));
+  EXPECT_NE(why.find("cannot be read as an archive"), std::string::npos) << why;
+  EXPECT_TRUE(fs::is_empty(into));
 }
 
 }  // namespace

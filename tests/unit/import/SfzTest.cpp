@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "import/Sfz.h"
 #include "tests/support/WavWriter.h"
 #include "tests/unit/import/TestArchive.h"
@@ -124,6 +126,31 @@ TEST_F(SfzTest, AnIncludeLoopIsCutButWhatLeavesTheFolderOrIsMissingIsRefused) {
     EXPECT_FALSE(result.kit);
     EXPECT_NE(result.error.find(c.why), std::string::npos) << result.error;
   }
+}
+
+// A hostile file: a <global> of thousands of opcodes, and each region after a header of its
+// own, so that a reader that applies what regions inherit once per region takes half a minute.
+TEST_F(SfzTest, ThousandsOfInheritedOpcodesOverManyRegionsAreReadAtOnce) {
+  std::string text = "<global> sample=kick.wav key=36 ampeg_release=0.5\n";
+  for (int i = 0; i < 1000; ++i)
+    text += "ampeg_attack_oncc" + std::to_string(i) + "=0 loop_mode=no_loop volume=0\n";
+  // The groups play the snare without the release; <master> ends the group.
+  const char* headers[] = {"<group> key=38 ampeg_release=0", "<master>", "<control>", "<effect>"};
+  for (int i = 0; i < 20000; ++i) text += std::string(headers[i % 4]) + "<region>\n";
+  const auto start = std::chrono::steady_clock::now();
+  const ReadResult result =
+      ParseSfz(text, "/kits/Hostile/main.sfz", [](const fs::path&) { return IncludedText{}; });
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took.count(), 2.0);  // a reader quadratic in the opcodes takes tens of seconds
+  ASSERT_TRUE(result.kit) << result.error;
+  ASSERT_EQ(result.kit->instruments.size(), 2u);
+  const SourceInstrument &snare = result.kit->instruments[0], &kick = result.kit->instruments[1];
+  EXPECT_EQ(snare.note, 38);
+  EXPECT_EQ(snare.layers.size(), 5000u);
+  EXPECT_TRUE(snare.leftOut.empty());
+  EXPECT_EQ(kick.note, 36);
+  EXPECT_EQ(kick.layers.size(), 15000u);
+  EXPECT_EQ(kick.leftOut, std::vector<std::string>{"envelope"});
 }
 
 }  // namespace

@@ -31,9 +31,14 @@ void writeArchive(const fs::path& file, const std::vector<Member>& members, Pack
                                                             archive_write_free);
   if (packing == Packing::Zip) {
     archive_write_set_format_zip(a.get());
+  } else if (packing == Packing::SevenZip) {
+    archive_write_set_format_7zip(a.get());
+  } else if (packing == Packing::Cpio) {
+    archive_write_set_format_cpio(a.get());
   } else {
     archive_write_set_format_ustar(a.get());
     if (packing == Packing::TarGz) archive_write_add_filter_gzip(a.get());
+    if (packing == Packing::TarXz) archive_write_add_filter_xz(a.get());
   }
   check(a.get(), archive_write_open_filename(a.get(), file.c_str()));
   for (const Member& m : members) {

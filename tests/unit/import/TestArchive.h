@@ -19,7 +19,7 @@ struct Member {
   bool hard = false;
 };
 
-enum class Packing { Tar, TarGz, Zip };
+enum class Packing { Tar, TarGz, TarXz, Zip, SevenZip, Cpio };
 
 // Writes the members, in order, into a new archive file.
 void writeArchive(const std::filesystem::path& file, const std::vector<Member>& members,
