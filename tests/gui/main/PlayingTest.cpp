@@ -12,6 +12,7 @@
 #include "tests/gui/main/MainWindowFixture.h"
 #include "tests/support/AudioFixture.h"
 #include "tests/support/FakeStream.h"
+#include "tests/support/Pump.h"
 
 namespace varnkit::ui {
 namespace {
@@ -154,7 +155,7 @@ TEST_F(PlayingTest, MidiMessagesFromAnotherThreadArriveInOrderOnTheWindowThread)
     for (int16_t note : {36, 38, 42}) f.midiEvents().Message(144, 0, note, 127);
   });
   midiThread.join();
-  QTRY_COMPARE(f.PAD[2]->picture(), f.P->picture());
+  ASSERT_TRUE(testing::pumpUntil([&] { return f.PAD[2]->picture() == f.P->picture(); }));
   EXPECT_NEAR(heard(), pcm16(level(0)) + pcm16(level(1)) + pcm16(level(2)), 1e-5);
 }
 

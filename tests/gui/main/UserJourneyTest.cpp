@@ -390,7 +390,7 @@ TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenIt
   const int closes = midiFake->closes;
 
   midiFake->names = {"Keys"};
-  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(0), 5000);
+  ASSERT_TRUE(pumpUntil([&] { return f.midi->Checked(0); }, 5s));
   EXPECT_FALSE(f.midi->Checked(1));
   EXPECT_EQ(midiFake->closes, closes + 1);
   ASSERT_EQ(shown.size(), 1u);
@@ -399,7 +399,7 @@ TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenIt
   EXPECT_EQ(shown.size(), 1u) << "told once";
 
   midiFake->names = {"Keys", "Pads"};  // back, under another number
-  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(1), 5000);
+  ASSERT_TRUE(pumpUntil([&] { return f.midi->Checked(1); }, 5s));
   EXPECT_EQ(midiFake->opened.back(), 1);
   EXPECT_TRUE(f.getRoot);
   EXPECT_EQ(shown.size(), 1u);
@@ -407,7 +407,7 @@ TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenIt
 
   // Gone again, and the user chooses "No Midi" meanwhile: that choice stands.
   midiFake->names = {"Keys"};
-  QTRY_VERIFY_WITH_TIMEOUT(f.midi->Checked(0), 5000);
+  ASSERT_TRUE(pumpUntil([&] { return f.midi->Checked(0); }, 5s));
   f.m_Click(0);
   midiFake->names = {"Keys", "Pads"};
   QTest::qWait(2500);
