@@ -73,12 +73,14 @@ bool JackMidiClient::reopen() {
   link_ = link;
   jack_set_process_callback(jack, &JackMidiClient::process, link);
   jack_on_info_shutdown(jack, &JackMidiClient::shutdown, link);
-  // The inputs open on the last client get ports of their own on this one; free slots get
-  // theirs when next taken.
+  // The inputs open on the last client get ports of their own on this one, and the first
+  // input's port is there before the client runs: an input chosen later only connects, and
+  // changes the graph of a running server no more than that. Further slots get theirs when
+  // next taken.
   for (std::size_t i = 0; i < kInputs; ++i) {
     slots_[i].port.store(nullptr);
     slots_[i].connected = false;
-    if (slots_[i].taken) slots_[i].port.store(registerPort(i));
+    if (slots_[i].taken || i == 0) slots_[i].port.store(registerPort(i));
   }
   threadKnown_.store(false, std::memory_order_release);
   live_.store(link, std::memory_order_release);
