@@ -84,13 +84,12 @@ bool JackMidiClient::reopen() {
   }
   threadKnown_.store(false, std::memory_order_release);
   live_.store(link, std::memory_order_release);
-  running_.store(true, std::memory_order_release);
   if (jack_activate(jack) != 0) {
-    live_.store(nullptr);
-    running_.store(false, std::memory_order_release);
+    live_.store(nullptr, std::memory_order_release);
     jack_client_close(jack);
     link->gone.store(true);
     link_ = nullptr;
+    for (Slot& slot : slots_) slot.port.store(nullptr);  // freed with the client
     return false;
   }
   connectSlots();
@@ -98,7 +97,6 @@ bool JackMidiClient::reopen() {
 }
 
 void JackMidiClient::leaveLink() noexcept {
-  running_.store(false, std::memory_order_release);
   live_.store(nullptr, std::memory_order_release);
   for (std::size_t i = 0; i < kInputs; ++i) waitIdle(i);  // no callback reads a port of it now
   if (link_ == nullptr) return;
@@ -137,7 +135,7 @@ bool JackMidiClient::mend() {
 }
 
 void JackMidiClient::mendAll() {
-  for (;;) {
+  for (int tries = 0;;) {
     std::vector<JackMidiClient*> all;
     {
       Clients& known = clients();
@@ -146,10 +144,11 @@ void JackMidiClient::mendAll() {
     }
     bool more = false;
     for (JackMidiClient* client : all) more = client->mend() || more;
-    if (more) {
-      (void)losses().try_acquire_for(kRetry);
-    } else {
+    tries = more ? tries + 1 : 0;
+    if (!more) {
       losses().acquire();
+    } else {
+      (void)losses().try_acquire_for(tries * kRetry < kLaterRetry ? kRetry : kLaterRetry);
     }
   }
 }
@@ -177,7 +176,7 @@ void JackMidiClient::close() noexcept {
     jack_client_close(link_->jack);
   }
   closed_ = true;
-  running_.store(false, std::memory_order_release);
+  live_.store(nullptr, std::memory_order_release);
 }
 
 bool JackMidiClient::onProcessThread() const noexcept {
@@ -312,9 +311,6 @@ void JackMidiClient::shutdown(jack_status_t code, const char*, void* link) noexc
   // A client the server dropped for being too slow is closed as ever; the server lives on.
   if ((code & JackClientZombie) != 0) own.dropped.store(true, std::memory_order_release);
   own.gone.store(true, std::memory_order_release);
-  JackMidiClient& client = *own.owner;
-  if (client.live_.load(std::memory_order_acquire) == &own)
-    client.running_.store(false, std::memory_order_release);
   wake();
 }
 

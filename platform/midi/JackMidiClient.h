@@ -36,8 +36,10 @@ class JackMidiClient {
   // The inputs one client reads at most.
   static constexpr std::size_t kInputs = 16;
   // How often a client whose server has gone tries to reach it again while inputs are open,
-  // and an input whose source port is missing looks for it again.
+  // and an input whose source port is missing looks for it again: often for the first second,
+  // then seldom, as every failed try has the JACK library complain.
   static constexpr std::chrono::milliseconds kRetry{50};
+  static constexpr std::chrono::milliseconds kLaterRetry{1000};
 
   // The client of the server this process reaches now, opened and activated on first use and
   // kept for the run; on a new JACK client once that server has gone or has dropped it. Null
@@ -51,7 +53,10 @@ class JackMidiClient {
   uint64_t count() const noexcept { return count_.load(std::memory_order_acquire); }
   // False once the server has gone away or dropped the client, until it is on the server
   // again. Any thread.
-  bool running() const noexcept { return running_.load(std::memory_order_acquire); }
+  bool running() const noexcept {
+    const Link* link = live_.load(std::memory_order_acquire);
+    return link != nullptr && !link->gone.load(std::memory_order_acquire);
+  }
   // Grows each time the client comes back to a server that went away: what other clients of
   // the process opened before is on a server that has gone. Any thread.
   uint64_t serversLost() const noexcept { return serversLost_.load(std::memory_order_acquire); }
@@ -131,9 +136,8 @@ class JackMidiClient {
   const std::string server_;  // "" for the default one
   std::array<Slot, kInputs> slots_;
   std::atomic<uint64_t> count_{0};
-  std::atomic<bool> running_{false};
   std::atomic<uint64_t> serversLost_{0};
-  std::atomic<const Link*> live_{nullptr};  // the link whose callbacks read the slots
+  std::atomic<const Link*> live_{nullptr};  // the link that runs, whose callbacks read the slots
   std::atomic<pthread_t> thread_{};
   std::atomic<bool> threadKnown_{false};
   std::mutex lock_;  // every JACK call but the process callback's; never taken there
