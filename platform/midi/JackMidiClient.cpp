@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <map>
+#include <semaphore>
 #include <thread>
 
 #include "platform/midi/JackInputPort.h"
@@ -21,17 +22,22 @@ void sleepAWhile() {
   std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
 
-// One client per server: a client reaches the server JACK_DEFAULT_SERVER names when it opens.
-// Retired clients stay where the leak checker can see them; inputs may refer to them.
+// One client per server: a client reaches the server JACK_DEFAULT_SERVER named when it was
+// first asked for, and keeps to it.
 struct Clients {
   std::mutex lock;
   std::map<std::string, JackMidiClient*> current;
-  std::vector<JackMidiClient*> retired;
 };
 
 Clients& clients() {
   static auto* all = new Clients;
   return *all;
+}
+
+// Wakes the mender: a client was lost. Never destroyed, as the mender's thread is not.
+std::counting_semaphore<>& losses() {
+  static auto* semaphore = new std::counting_semaphore<>(0);
+  return *semaphore;
 }
 
 }  // namespace
@@ -41,14 +47,119 @@ JackMidiClient* JackMidiClient::get() {
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   std::lock_guard guard(all.lock);
   [[maybe_unused]] static const int closing = std::atexit(&JackMidiClient::closeAll);
-  JackMidiClient*& current = all.current[server != nullptr ? server : ""];
-  if (current != nullptr && current->running()) return current;
-  if (current != nullptr) {
-    current->retire();
-    all.retired.push_back(current);
+  [[maybe_unused]] static const bool mending = [] {
+    losses();
+    std::thread(&JackMidiClient::mendAll).detach();
+    return true;
+  }();
+  const std::string name = server != nullptr ? server : "";
+  JackMidiClient*& client = all.current[name];
+  if (client == nullptr) client = new JackMidiClient(name);
+  std::lock_guard own(client->lock_);
+  if (client->closed_) return nullptr;
+  if (!client->running()) client->reopen();
+  return client->running() ? client : nullptr;
+}
+
+bool JackMidiClient::reopen() {
+  leaveLink();
+  const auto options = JackOptions(JackNoStartServer | (server_.empty() ? 0 : JackServerName));
+  jack_client_t* jack = jack_client_open(kName, options, nullptr, server_.c_str());
+  if (jack == nullptr) return false;
+  auto* link = new Link;
+  link->owner = this;
+  link->jack = jack;
+  links_.push_back(link);
+  link_ = link;
+  jack_set_process_callback(jack, &JackMidiClient::process, link);
+  jack_on_info_shutdown(jack, &JackMidiClient::shutdown, link);
+  // The inputs open on the last client get ports of their own on this one, and the first
+  // input's port is there before the client runs: an input chosen later only connects, and
+  // changes the graph of a running server no more than that. Further slots get theirs when
+  // next taken.
+  for (std::size_t i = 0; i < kInputs; ++i) {
+    slots_[i].port.store(nullptr);
+    slots_[i].connected = false;
+    if (slots_[i].taken || i == 0) slots_[i].port.store(registerPort(i));
   }
-  current = open();
-  return current;
+  threadKnown_.store(false, std::memory_order_release);
+  live_.store(link, std::memory_order_release);
+  if (jack_activate(jack) != 0) {
+    live_.store(nullptr, std::memory_order_release);
+    jack_client_close(jack);
+    link->gone.store(true);
+    link_ = nullptr;
+    for (Slot& slot : slots_) slot.port.store(nullptr);  // freed with the client
+    return false;
+  }
+  connectSlots();
+  return true;
+}
+
+void JackMidiClient::leaveLink() noexcept {
+  live_.store(nullptr, std::memory_order_release);
+  for (std::size_t i = 0; i < kInputs; ++i) waitIdle(i);  // no callback reads a port of it now
+  if (link_ == nullptr) return;
+  if (link_->dropped.load(std::memory_order_acquire)) {
+    jack_client_close(link_->jack);
+  } else {
+    serversLost_.fetch_add(1, std::memory_order_acq_rel);
+  }
+  link_ = nullptr;
+}
+
+void JackMidiClient::connectSlots() noexcept {
+  if (!usable()) return;
+  for (std::size_t i = 0; i < kInputs; ++i) {
+    Slot& slot = slots_[i];
+    if (!slot.taken || slot.connected) continue;
+    if (slot.port.load() == nullptr) slot.port.store(registerPort(i));
+    jack_port_t* own = slot.port.load();
+    if (own == nullptr || jack_port_by_name(link_->jack, slot.source.c_str()) == nullptr) continue;
+    const int connected = jack_connect(link_->jack, slot.source.c_str(), jack_port_name(own));
+    slot.connected = connected == 0 || connected == EEXIST;
+  }
+}
+
+bool JackMidiClient::mend() {
+  std::lock_guard guard(lock_);
+  if (closed_) return false;
+  bool inputs = false;
+  for (const Slot& slot : slots_) inputs = inputs || slot.taken;
+  if (!inputs) return false;
+  if (!running() && !reopen()) return true;
+  connectSlots();
+  for (const Slot& slot : slots_)
+    if (slot.taken && !slot.connected) return true;
+  return false;
+}
+
+void JackMidiClient::mendAll() {
+  for (int tries = 0;;) {
+    std::vector<JackMidiClient*> all;
+    {
+      Clients& known = clients();
+      std::lock_guard guard(known.lock);
+      for (const auto& [server, client] : known.current) all.push_back(client);
+    }
+    bool more = false;
+    for (JackMidiClient* client : all) more = client->mend() || more;
+    tries = more ? tries + 1 : 0;
+    if (!more) {
+      losses().acquire();
+    } else {
+      (void)losses().try_acquire_for(tries * kRetry < kLaterRetry ? kRetry : kLaterRetry);
+    }
+  }
+}
+
+void JackMidiClient::wake() noexcept {
+  losses().release();
+}
+
+void JackMidiClient::dropped() noexcept {
+  std::lock_guard guard(lock_);
+  if (usable()) shutdown(JackClientZombie, "", link_);
 }
 
 void JackMidiClient::closeAll() noexcept {
@@ -58,33 +169,14 @@ void JackMidiClient::closeAll() noexcept {
     if (client != nullptr) client->close();
 }
 
-JackMidiClient* JackMidiClient::open() {
-  jack_client_t* jack = jack_client_open(kName, JackNoStartServer, nullptr);
-  if (jack == nullptr) return nullptr;
-  auto* client = new JackMidiClient(jack);
-  jack_set_process_callback(jack, &JackMidiClient::process, client);
-  jack_on_info_shutdown(jack, &JackMidiClient::shutdown, client);
-  if (jack_activate(jack) != 0) {
-    jack_client_close(jack);
-    delete client;
-    return nullptr;
-  }
-  return client;
-}
-
-void JackMidiClient::retire() noexcept {
-  std::lock_guard guard(lock_);
-  if (!closed_ && dropped_.load(std::memory_order_acquire)) jack_client_close(client_);
-  closed_ = true;
-}
-
 void JackMidiClient::close() noexcept {
   std::lock_guard guard(lock_);
-  if (!usable()) return;
-  jack_deactivate(client_);  // no process callback reads an input after this
-  jack_client_close(client_);
+  if (usable()) {
+    jack_deactivate(link_->jack);  // no process callback reads an input after this
+    jack_client_close(link_->jack);
+  }
   closed_ = true;
-  running_.store(false, std::memory_order_release);
+  live_.store(nullptr, std::memory_order_release);
 }
 
 bool JackMidiClient::onProcessThread() const noexcept {
@@ -106,7 +198,7 @@ std::vector<std::string> JackMidiClient::midiPorts(unsigned long flags) {
   std::vector<std::string> names;
   std::lock_guard guard(lock_);
   if (!usable()) return names;
-  const char** ports = jack_get_ports(client_, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
+  const char** ports = jack_get_ports(link_->jack, nullptr, JACK_DEFAULT_MIDI_TYPE, flags);
   if (ports == nullptr) return names;
   for (const char** p = ports; *p != nullptr; ++p) names.emplace_back(*p);
   jack_free(ports);
@@ -117,13 +209,15 @@ MMRESULT JackMidiClient::attach(const std::string& source, JackInputPort& reader
                                 std::size_t& slot) {
   std::lock_guard guard(lock_);
   if (!usable()) return MMSYSERR_NODRIVER;
-  if (jack_port_by_name(client_, source.c_str()) == nullptr) return MMSYSERR_BADDEVICEID;
+  if (jack_port_by_name(link_->jack, source.c_str()) == nullptr) return MMSYSERR_BADDEVICEID;
   std::size_t free = kInputs;
   if (const MMRESULT taken = takeSlot(free); taken != MMSYSERR_NOERROR) return taken;
   Slot& own = slots_[free];
   own.reader.store(&reader);
-  const int connected = jack_connect(client_, source.c_str(), jack_port_name(own.port.load()));
+  const int connected = jack_connect(link_->jack, source.c_str(), jack_port_name(own.port.load()));
   if (connected == 0 || connected == EEXIST) {
+    own.source = source;
+    own.connected = true;
     slot = free;
     return MMSYSERR_NOERROR;
   }
@@ -146,13 +240,18 @@ MMRESULT JackMidiClient::takeSlot(std::size_t& slot) {
     if (unregistered == kInputs) unregistered = i;
   }
   if (unregistered == kInputs) return MMSYSERR_NOMEM;
-  jack_port_t* port = jack_port_register(client_, portName(unregistered).c_str(),
-                                         JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  jack_port_t* port = registerPort(unregistered);
   if (port == nullptr) return MMSYSERR_ERROR;
   slots_[unregistered].port.store(port);
   slots_[unregistered].taken = true;
   slot = unregistered;
   return MMSYSERR_NOERROR;
+}
+
+// With lock_ held and a link: the port of slot on the JACK client of now; null on failure.
+jack_port_t* JackMidiClient::registerPort(std::size_t slot) noexcept {
+  return jack_port_register(link_->jack, portName(slot).c_str(), JACK_DEFAULT_MIDI_TYPE,
+                            JackPortIsInput, 0);
 }
 
 void JackMidiClient::detach(std::size_t slot) noexcept {
@@ -162,45 +261,57 @@ void JackMidiClient::detach(std::size_t slot) noexcept {
   own.reader.store(nullptr);
   waitIdle(slot);
   std::lock_guard guard(lock_);
-  if (usable()) jack_port_disconnect(client_, own.port.load());
+  if (usable() && own.connected && own.port.load() != nullptr)
+    jack_port_disconnect(link_->jack, own.port.load());
   own.taken = false;
+  own.connected = false;
+  own.source.clear();
 }
 
 void JackMidiClient::waitIdle(std::size_t slot) const noexcept {
   while (slots_[slot].busy.load() != 0) sleepAWhile();
 }
 
-int JackMidiClient::process(jack_nframes_t frames, void* self) noexcept {
-  auto& client = *static_cast<JackMidiClient*>(self);
+int JackMidiClient::process(jack_nframes_t frames, void* link) noexcept {
+  const auto& own = *static_cast<const Link*>(link);
+  JackMidiClient& client = *own.owner;
+  // A client left behind reads nothing: its ports may belong to the next one by now.
+  if (client.live_.load(std::memory_order_acquire) != &own) return 0;
   if (!client.threadKnown_.load(std::memory_order_relaxed)) {
     client.thread_.store(pthread_self(), std::memory_order_relaxed);
     client.threadKnown_.store(true, std::memory_order_release);
   }
-  const jack_nframes_t cycleStart = jack_last_frame_time(client.client_);
-  for (Slot& slot : client.slots_) client.read(slot, frames, cycleStart);
+  const jack_nframes_t cycleStart = jack_last_frame_time(own.jack);
+  for (Slot& slot : client.slots_) {
+    slot.busy.fetch_add(1);
+    // Looked at again once counted busy, so that whoever leaves the link and then finds the
+    // slot idle knows this callback will not read it.
+    if (client.live_.load() == &own) client.read(slot, frames, cycleStart);
+    slot.busy.fetch_sub(1);  // the last touch of the reader: a closer may free it right after
+  }
   client.count_.fetch_add(1, std::memory_order_acq_rel);
   return 0;
 }
 
 void JackMidiClient::read(Slot& slot, jack_nframes_t frames, jack_nframes_t cycleStart) noexcept {
-  slot.busy.fetch_add(1);
-  if (JackInputPort* reader = slot.reader.load()) {
-    void* buffer = jack_port_get_buffer(slot.port.load(), frames);
-    const uint32_t events = jack_midi_get_event_count(buffer);
-    for (uint32_t i = 0; i < events; ++i) {
-      jack_midi_event_t event;
-      if (jack_midi_event_get(&event, buffer, i) == 0)
-        reader->received(event.buffer, event.size, cycleStart + event.time);
-    }
+  JackInputPort* reader = slot.reader.load();
+  jack_port_t* port = slot.port.load();
+  if (reader == nullptr || port == nullptr) return;
+  void* buffer = jack_port_get_buffer(port, frames);
+  const uint32_t events = jack_midi_get_event_count(buffer);
+  for (uint32_t i = 0; i < events; ++i) {
+    jack_midi_event_t event;
+    if (jack_midi_event_get(&event, buffer, i) == 0)
+      reader->received(event.buffer, event.size, cycleStart + event.time);
   }
-  slot.busy.fetch_sub(1);  // the last touch of the reader: a closer may free it right after
 }
 
-void JackMidiClient::shutdown(jack_status_t code, const char*, void* self) noexcept {
-  auto& client = *static_cast<JackMidiClient*>(self);
+void JackMidiClient::shutdown(jack_status_t code, const char*, void* link) noexcept {
+  auto& own = *static_cast<Link*>(link);
   // A client the server dropped for being too slow is closed as ever; the server lives on.
-  if ((code & JackClientZombie) != 0) client.dropped_.store(true, std::memory_order_release);
-  client.running_.store(false, std::memory_order_release);
+  if ((code & JackClientZombie) != 0) own.dropped.store(true, std::memory_order_release);
+  own.gone.store(true, std::memory_order_release);
+  wake();
 }
 
 }  // namespace varnkit::midi

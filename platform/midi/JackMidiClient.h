@@ -20,9 +20,13 @@ namespace varnkit::midi {
 
 class JackInputPort;
 
-// A client whose server has gone is never closed: the next client the process opens makes
-// the JACK library free every such client itself, and closing one after that would touch
-// freed memory. Whoever holds a client of a server that may go follows the same rule.
+// One object per server, kept for the run: when the server goes away (and comes back, however
+// quickly) or drops the client, the object opens a new JACK client on it and every open input
+// goes on there, registered and connected again, without its opener doing anything.
+//
+// A JACK client whose server has gone is never closed: the next client the process opens makes
+// the JACK library free every such client itself, and closing one after that would touch freed
+// memory. Whoever holds a client of a server that may go follows the same rule.
 class JackMidiClient {
  public:
   static constexpr const char* kName = "VarnKit MIDI";
@@ -31,19 +35,31 @@ class JackMidiClient {
   static constexpr uint64_t kCyclesToConnect = 3;
   // The inputs one client reads at most.
   static constexpr std::size_t kInputs = 16;
+  // How often a client whose server has gone tries to reach it again while inputs are open,
+  // and an input whose source port is missing looks for it again: often for the first second,
+  // then seldom, as every failed try has the JACK library complain.
+  static constexpr std::chrono::milliseconds kRetry{50};
+  static constexpr std::chrono::milliseconds kLaterRetry{1000};
 
   // The client of the server this process reaches now, opened and activated on first use and
-  // kept for the run; a new one once that server has gone or has dropped it. Null when no
-  // server answers. Clients are closed when the process ends, and never destroyed. Not on a
-  // MIDI thread.
+  // kept for the run; on a new JACK client once that server has gone or has dropped it. Null
+  // when no server answers. Clients are closed when the process ends, and never destroyed.
+  // Not on a MIDI thread.
   static JackMidiClient* get();
   JackMidiClient(const JackMidiClient&) = delete;
   JackMidiClient& operator=(const JackMidiClient&) = delete;
 
   // Cycles run since the client opened. Any thread.
   uint64_t count() const noexcept { return count_.load(std::memory_order_acquire); }
-  // False once the server has gone away or dropped the client. Any thread.
-  bool running() const noexcept { return running_.load(std::memory_order_acquire); }
+  // False once the server has gone away or dropped the client, until it is on the server
+  // again. Any thread.
+  bool running() const noexcept {
+    const Link* link = live_.load(std::memory_order_acquire);
+    return link != nullptr && !link->gone.load(std::memory_order_acquire);
+  }
+  // Grows each time the client comes back to a server that went away: what other clients of
+  // the process opened before is on a server that has gone. Any thread.
+  uint64_t serversLost() const noexcept { return serversLost_.load(std::memory_order_acquire); }
   // True on the thread the client's process callback runs on. Any thread.
   bool onProcessThread() const noexcept;
   // Waits until the server has run cycles more cycles, at most limit; whether it has.
@@ -55,7 +71,8 @@ class JackMidiClient {
 
   // Gives reader a port of the client's own, connected from the port named source; slot
   // receives its number on success only. The process callback hands reader every event of
-  // that port from now on. Not on a MIDI thread.
+  // that port from now on, on this JACK client and on those that follow it. Not on a MIDI
+  // thread.
   MMRESULT attach(const std::string& source, JackInputPort& reader, std::size_t& slot);
   // Ends what attach began: once this returns the slot's reader is not called again, and
   // the port is free for the next input. Not on the process thread.
@@ -63,40 +80,69 @@ class JackMidiClient {
   // Returns once no process callback is reading the slot. Not on the process thread.
   void waitIdle(std::size_t slot) const noexcept;
 
+  // What the server does to the client when it drops it (the shutdown callback's path, for a
+  // server that lives on): the client opens anew on that server and the inputs follow it.
+  // Not on a MIDI thread.
+  void dropped() noexcept;
+
  private:
   // An input port of the client. The process callback reads reader, and port through it;
   // the rest is guarded by lock_.
   struct Slot {
-    std::atomic<jack_port_t*> port{nullptr};  // registered once, kept for the next input
+    std::atomic<jack_port_t*> port{nullptr};  // registered once per JACK client, kept
     std::atomic<JackInputPort*> reader{nullptr};
     std::atomic<int> busy{0};  // process callbacks reading the slot
     bool taken = false;
+    bool connected = false;  // from source, on the JACK client of now
+    std::string source;
+  };
+  // One JACK client of the object; its callbacks get it. Never freed: the JACK library may
+  // call a client of a server that has gone until the next client opens.
+  struct Link {
+    JackMidiClient* owner = nullptr;
+    jack_client_t* jack = nullptr;
+    std::atomic<bool> gone{false};     // shut down
+    std::atomic<bool> dropped{false};  // by a server that lives on
   };
 
-  explicit JackMidiClient(jack_client_t* client) noexcept : client_(client) {}
-  static JackMidiClient* open();
-  // Lets go of a client that no longer runs, closing it only when its server lives on.
-  void retire() noexcept;
+  explicit JackMidiClient(std::string server) noexcept : server_(std::move(server)) {}
+  // With lock_ held: a new JACK client, its ports registered and connected again as far as
+  // their sources are there; false when no server answers.
+  bool reopen();
+  // With lock_ held: lets go of the JACK client of now, closing it only when its server lives.
+  void leaveLink() noexcept;
+  // With lock_ held: connects the taken slots not connected yet whose sources are there.
+  void connectSlots() noexcept;
+  // On the mender's thread: comes back to the server and reconnects the inputs, where needed;
+  // whether there is more to do later.
+  bool mend();
   // Takes a client that still runs off its server's graph.
   void close() noexcept;
   // At the end of the process: a client left open stays on the graph until the server notices
   // that its process is gone, and a server that waits for its clients waits for that one.
   static void closeAll() noexcept;
+  // Runs mend for every client whenever one of them is lost, and every kRetry while one of
+  // them has more to do.
+  [[noreturn]] static void mendAll();
+  static void wake() noexcept;
   // Guarded by lock_: whether JACK may still be asked anything on the client's behalf.
-  bool usable() const noexcept { return !closed_ && running(); }
+  bool usable() const noexcept { return !closed_ && link_ != nullptr && running(); }
   MMRESULT takeSlot(std::size_t& slot);
-  static int process(jack_nframes_t frames, void* self) noexcept;
+  jack_port_t* registerPort(std::size_t slot) noexcept;
+  static int process(jack_nframes_t frames, void* link) noexcept;
   void read(Slot& slot, jack_nframes_t frames, jack_nframes_t cycleStart) noexcept;
-  static void shutdown(jack_status_t code, const char* reason, void* self) noexcept;
+  static void shutdown(jack_status_t code, const char* reason, void* link) noexcept;
 
-  jack_client_t* const client_;
+  const std::string server_;  // "" for the default one
   std::array<Slot, kInputs> slots_;
   std::atomic<uint64_t> count_{0};
-  std::atomic<bool> running_{true};
-  std::atomic<bool> dropped_{false};  // by a server that lives on
+  std::atomic<uint64_t> serversLost_{0};
+  std::atomic<const Link*> live_{nullptr};  // the link that runs, whose callbacks read the slots
   std::atomic<pthread_t> thread_{};
   std::atomic<bool> threadKnown_{false};
   std::mutex lock_;  // every JACK call but the process callback's; never taken there
+  Link* link_ = nullptr;
+  std::vector<Link*> links_;  // every link, where the leak checker sees them
   bool closed_ = false;
 };
 

@@ -22,6 +22,7 @@ MMRESULT OutputPort::open(const PortRef& port, PortClaim claim,
   if (port.api == RtMidi::UNIX_JACK) {
     out->cycles_ = JackMidiClient::get();
     if (!out->cycles_) return MMSYSERR_NODRIVER;
+    out->serversLost_ = out->cycles_->serversLost();
   }
   out->rt_ = makeRtOutput(port.api, "VarnKit MIDI out", out->trap_);
   if (!out->rt_) return MMSYSERR_NODRIVER;
@@ -48,7 +49,7 @@ OutputPort::~OutputPort() {
     if (cycles_->count() < drained) cycles_->waitCycles(drained - cycles_->count(), kSendWait);
   }
   // RtMidi would close a client of a server that has gone (see JackMidiClient.h).
-  if (cycles_ && !cycles_->running()) abandon(rt_.release());
+  if (cycles_ && serverGone()) abandon(rt_.release());
   // RtMidi frees a JACK output's buffer while its process callback may still be reading it.
   // Once the port is closed a callback that starts reads nothing, and one under way has long
   // ended a couple of cycles later.
@@ -114,7 +115,7 @@ MMRESULT OutputPort::whileHeld(SendWait wait, Put put) noexcept {
 MMRESULT OutputPort::put(const uint8_t* bytes, std::size_t size) noexcept {
   uint64_t now = 0;
   if (cycles_) {
-    if (!cycles_->running()) return MMSYSERR_NODRIVER;
+    if (serverGone()) return MMSYSERR_NODRIVER;
     now = cycles_->count();
     if (!budget_.fits(size, now)) return MIDIERR_NOTREADY;
   }

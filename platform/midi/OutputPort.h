@@ -36,10 +36,16 @@ class OutputPort {
   template <class Put>
   MMRESULT whileHeld(SendWait wait, Put put) noexcept;
   MMRESULT put(const uint8_t* bytes, std::size_t size) noexcept;
+  // JACK ports: the server the port's RtMidi client is on went away (or, for all one knows,
+  // may have: the process's MIDI client is off it).
+  bool serverGone() const noexcept {
+    return !cycles_->running() || cycles_->serversLost() != serversLost_;
+  }
 
   RtErrorTrap trap_;
   std::unique_ptr<RtMidiOut> rt_;
   JackMidiClient* cycles_ = nullptr;  // JACK ports only
+  uint64_t serversLost_ = 0;          // as cycles_ counted them when the port opened
   PortClaim claim_;
   std::atomic_flag sending_;
   // Guarded by sending_:

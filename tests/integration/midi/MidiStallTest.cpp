@@ -1,6 +1,6 @@
-// A JACK server of the test's own that stands still, goes on, and stops: a send gives up
-// after a bounded wait and never hangs; an input goes quiet with its server and opens again
-// on the next one.
+// A JACK server of the test's own that stands still, goes on, stops and is killed: a send
+// gives up after a bounded wait and never hangs; an input goes quiet with its server and opens
+// again on the next one, and follows its client to a server killed and back at once.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -20,6 +20,7 @@
 
 #include "midi/MidiInCtrl.h"
 #include "midi/MidiOutCtrl.h"
+#include "platform/midi/JackMidiClient.h"
 #include "tests/integration/midi/MidiJackFixtures.h"
 
 namespace varnkit::midictl {
@@ -38,6 +39,20 @@ class PrivateServer {
     const char* old = std::getenv("JACK_DEFAULT_SERVER");
     hadOld_ = old != nullptr;
     if (hadOld_) old_ = old;
+    start();
+    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
+  }
+  ~PrivateServer() {
+    stop();
+    if (hadOld_) {
+      setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1);
+    } else {
+      unsetenv("JACK_DEFAULT_SERVER");
+    }
+  }
+
+  // Starts the server again under its name, once it has gone.
+  void start() {
     pid_ = fork();
     if (pid_ == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -49,15 +64,6 @@ class PrivateServer {
       _exit(127);
     }
     if (pid_ < 0) pid_ = 0;
-    setenv("JACK_DEFAULT_SERVER", name_.c_str(), 1);
-  }
-  ~PrivateServer() {
-    stop();
-    if (hadOld_) {
-      setenv("JACK_DEFAULT_SERVER", old_.c_str(), 1);
-    } else {
-      unsetenv("JACK_DEFAULT_SERVER");
-    }
   }
 
   bool up() const {
@@ -74,6 +80,13 @@ class PrivateServer {
     if (pid_ == 0) return;
     ::kill(pid_, SIGCONT);
     ::kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = 0;
+  }
+  // Gone at once, as a crashed or killed server is: its clients are not told.
+  void crash() {
+    if (pid_ == 0) return;
+    ::kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
     pid_ = 0;
   }
@@ -168,6 +181,48 @@ TEST(MidiStall, AnInputGoesQuietWithItsServerAndOpensAgainOnTheNextOne) {
   source = std::make_unique<JackSource>();
   ASSERT_EQ(in.InOpen(inputNamed(in, JackSource::kPort)), 0);
   EXPECT_TRUE(noteArrives(41));
+}
+
+TEST(MidiStall, AnOpenInputFollowsItsClientToAServerKilledAndBackAtOnceAndWhenDropped) {
+  PrivateServer server;
+  ASSERT_TRUE(server.up()) << "the test's own JACK server did not start";
+  auto source = std::make_unique<JackSource>();
+  EventLog log;
+  CMidi_INCtrl in;
+  in.SetEventSink(&log);
+  // Sends the note again and again until it arrives, for limit at most: the input connects
+  // again on its own, and notes sent before that go nowhere.
+  auto noteArrives = [&](uint8_t key, std::chrono::milliseconds limit = 3s) {
+    const std::size_t before = log.events.count();
+    const auto deadline = Clock::now() + limit;
+    while (log.events.count() == before && Clock::now() < deadline) {
+      source->send({0x90, key, 100});
+      waitUntil([&] { return log.events.count() > before; }, 50ms);
+    }
+    return log.events.count() > before && log.events.items()[before] == Event{144, 0, key, 100};
+  };
+  ASSERT_EQ(in.InOpen(inputNamed(in, JackSource::kPort)), 0);
+  ASSERT_TRUE(noteArrives(40));
+
+  const auto killed = Clock::now();
+  server.crash();
+  server.start();
+  ASSERT_TRUE(server.up());
+  ASSERT_LT(Clock::now() - killed, 2s) << "the server took long to come back";
+  // RtMidi would close its client of the server that was killed: kept, never destroyed.
+  static auto* const dead = new std::vector<std::unique_ptr<JackSource>>;
+  dead->push_back(std::move(source));
+  source = std::make_unique<JackSource>();
+  EXPECT_EQ(in.Status(), 2);
+  EXPECT_TRUE(noteArrives(41)) << "the input stayed on the client of the server that was killed";
+
+  // The server drops the input's client and lives on.
+  midi::JackMidiClient::get()->dropped();
+  EXPECT_TRUE(noteArrives(42)) << "the input stayed on the dropped client";
+  EXPECT_TRUE(noteArrives(43));
+
+  EXPECT_EQ(in.InClose(), 0);
+  EXPECT_FALSE(noteArrives(44, 300ms)) << "a closed input came back with its client";
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // VarnKit started again and again beside another JACK client, on servers of the test's own in
-// both of JACK's modes: however VarnKit starts, runs and ends, the other client must keep getting
-// its cycles. A graph that stops is a fault the user hears at once in every other program.
+// both of JACK's modes: however VarnKit starts, runs and ends, and whether its MIDI input opens
+// at the start or is chosen in the bar's menu afterwards, the other client must keep getting its
+// cycles. A graph that stops is a fault the user hears at once in every other program.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,10 +12,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "tests/support/Child.h"
+#include "tests/support/VirtualX.h"
 #include "tests/support/WavWriter.h"
 
 namespace varnkit::testing {
@@ -32,7 +36,8 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kStarts = 30;
+constexpr int kStarts = 20;
+constexpr int kMenuStarts = 10;
 constexpr double kRate = 44100;
 constexpr double kPeriod = 128;
 constexpr const char* kProbeName = "stall-probe";
@@ -209,9 +214,11 @@ class GraphStall : public ::testing::TestWithParam<bool> {
   void SetUp() override {
     server_ = "varnkit-stall-" + std::to_string(getpid()) + (GetParam() ? "-sync" : "-async");
     fs::copy_file(VARNKIT_PROGRAM, app_.path() / "VarnKit");
+    ASSERT_FALSE(x_.display().empty()) << "Xvfb did not start";
     env_ = {{"JACK_DEFAULT_SERVER", server_},
             {"JACK_NO_START_SERVER", "1"},
-            {"QT_QPA_PLATFORM", "offscreen"},
+            {"DISPLAY", x_.display()},
+            {"QT_QPA_PLATFORM", "xcb"},
             {"XDG_DATA_HOME", data_.file("data")},
             {"XDG_CONFIG_HOME", data_.file("config")}};
     ASSERT_EQ(Child({VARNKIT_REGSVR, "-s", MIDI_MODULE_PATH}, env_).wait(), 0);
@@ -248,13 +255,18 @@ class GraphStall : public ::testing::TestWithParam<bool> {
         fs::remove(file.path(), ignored);
   }
 
-  // Starts VarnKit once and ends it again; where the graph stalled, or empty.
-  std::string startOnce() {
+  // Starts VarnKit once, its MIDI input opened with --midi or chosen in the menu afterwards,
+  // and ends it again; where the graph stalled, or empty.
+  std::string startOnce(bool inTheMenu) {
+    std::error_code ignored;
+    fs::remove_all(env_["XDG_CONFIG_HOME"], ignored);  // no input remembered from the last start
     std::string stall;
     bool ended = false;
     {
-      Process varnkit({(app_.path() / "VarnKit").string(), "--midi", kProbeName}, env_);
-      stall = bringUp();
+      std::vector<std::string> argv{(app_.path() / "VarnKit").string()};
+      if (!inTheMenu) argv.insert(argv.end(), {"--midi", kProbeName});
+      Process varnkit(argv, env_);
+      stall = bringUp(inTheMenu);
       varnkit.stop(5s);
       ended = varnkit.endedCleanly();
     }
@@ -266,20 +278,19 @@ class GraphStall : public ::testing::TestWithParam<bool> {
                                   : "; still stalled once it is gone (" + after + ")");
   }
 
-  // From VarnKit's start until it has run a while with the probe listening to it.
-  std::string bringUp() {
-    // Up: its output ports are there and its MIDI input reads from the probe.
-    const auto up = [this] {
-      return probe_->hasPort("VarnKit:outport 0") && probe_->hasPort("VarnKit:outport 1") &&
-             probe_->midiTaken();
+  // From VarnKit's start until it has run a while with the probe listening to it and its MIDI
+  // input reading from the probe; chosen in the menu, the input is chosen once the probe
+  // listens, as a user picks it in a running session.
+  std::string bringUp(bool inTheMenu) {
+    const auto outputs = [this] {
+      return probe_->hasPort("VarnKit:outport 0") && probe_->hasPort("VarnKit:outport 1");
     };
-    // While it starts, the machine is busy with it: only cycles stopping outright count.
-    const auto starting = watch(*probe_, 10s, [&](const std::vector<Sample>& s) {
-      return up() || !gap(s, 500ms, 0).empty();
-    });
-    if (const std::string stall = gap(starting, 500ms, 0); !stall.empty())
+    const auto reads = [this] { return probe_->midiTaken(); };
+    if (const std::string stall =
+            inTheMenu ? awaitUp(outputs, "its outputs")
+                      : awaitUp([&] { return outputs() && reads(); }, "its outputs and MIDI input");
+        !stall.empty())
       return "start-up (" + stall + ")";
-    if (!up()) return "start-up (its outputs and MIDI input not on the graph after 10 s)";
 
     auto connected =
         std::async(std::launch::async, [this] { return probe_->listenTo("VarnKit:outport 0"); });
@@ -287,14 +298,72 @@ class GraphStall : public ::testing::TestWithParam<bool> {
       waiting_.push_back(std::move(connected));
       return "connecting (jack_connect unanswered for 3 s)";
     }
+    if (inTheMenu) {
+      auto choosing = std::async(std::launch::async, [this] { return chooseInTheMenu(); });
+      const std::string stall = awaitUp(reads, "the input chosen in the menu");
+      if (const std::string failed = choosing.get(); !stall.empty())
+        return "choosing the input in the menu (" + stall + (failed.empty() ? "" : "; " + failed) +
+               ")";
+    }
     if (const std::string stall = gap(watch(*probe_, 300ms, never), 300ms, kShare); !stall.empty())
       return "running (" + stall + ")";
     return "";
   }
 
+  // Watches until up() holds, 10 s at most; the cycles stopping outright meanwhile (the machine
+  // is busy with VarnKit, so fewer cycles do not count), or that what did not come.
+  std::string awaitUp(const std::function<bool()>& up, const std::string& what) {
+    const auto samples = watch(*probe_, 10s, [&](const std::vector<Sample>& s) {
+      return up() || !gap(s, 500ms, 0).empty();
+    });
+    if (std::string stall = gap(samples, 500ms, 0); !stall.empty()) return stall;
+    return up() ? "" : what + " not on the graph after 10 s";
+  }
+
+  // As the user does it once the window is up: a right click on the bar, then the first
+  // input below "No Midi", which is the probe's. Empty, or what did not happen.
+  std::string chooseInTheMenu() {
+    std::string window =
+        x_.xdotool({"search", "--sync", "--onlyvisible", "--name", "^VarnKit$"}, 10);
+    window = window.substr(0, window.find('\n'));
+    if (window.empty()) return "no window";
+    x_.xdotool({"windowfocus", "--sync", window}, 5);
+    x_.xdotool({"mousemove", "--window", window, "50", "90", "click", "3"}, 5);
+    // Keys sent before the menu is up would go to the window: it is a second one of VarnKit's.
+    const auto windows = [this] {
+      const std::string out = x_.xdotool({"search", "--onlyvisible", "--class", "^VarnKit$"}, 5);
+      return std::count(out.begin(), out.end(), '\n');
+    };
+    for (const auto deadline = Clock::now() + 5s; windows() < 2; std::this_thread::sleep_for(20ms))
+      if (Clock::now() >= deadline) return "no menu after a right click on the bar";
+    x_.xdotool({"key", "Down", "Down", "Return"}, 5);
+    return "";
+  }
+
+  // Starts VarnKit count times; the starts that stalled the graph, and how.
+  std::vector<std::string> starts(int count, bool inTheMenu) {
+    std::vector<std::string> stalls;
+    for (int i = 0; i < count && jack_->ok() && probe_->ok(); ++i) {
+      const std::string stall = startOnce(inTheMenu);
+      if (stall.empty()) continue;
+      stalls.push_back("start " + std::to_string(i + 1) + ": " + stall);
+      restart();
+    }
+    return stalls;
+  }
+
+  void expectNoStall(const std::vector<std::string>& stalls, int count) {
+    std::string list;
+    for (const auto& s : stalls) list += "\n  " + s;
+    ASSERT_TRUE(jack_->ok() && probe_->ok()) << "the server did not come back after:" << list;
+    std::printf("%zu of %d starts stalled the graph\n", stalls.size(), count);
+    EXPECT_TRUE(stalls.empty()) << stalls.size() << " of " << count << " starts stalled:" << list;
+  }
+
   static bool never(const std::vector<Sample>&) { return false; }
 
   std::string server_;
+  VirtualX x_;
   TempDir app_, data_;
   std::map<std::string, std::string> env_;
   std::unique_ptr<Server> jack_;
@@ -303,18 +372,11 @@ class GraphStall : public ::testing::TestWithParam<bool> {
 };
 
 TEST_P(GraphStall, NoStartOrEndOfVarnKitStopsTheOtherClients) {
-  std::vector<std::string> stalls;
-  for (int i = 0; i < kStarts && jack_->ok() && probe_->ok(); ++i) {
-    const std::string stall = startOnce();
-    if (stall.empty()) continue;
-    stalls.push_back("start " + std::to_string(i + 1) + ": " + stall);
-    restart();
-  }
-  std::string list;
-  for (const auto& s : stalls) list += "\n  " + s;
-  ASSERT_TRUE(jack_->ok() && probe_->ok()) << "the server did not come back after:" << list;
-  std::printf("%zu of %d starts stalled the graph\n", stalls.size(), kStarts);
-  EXPECT_TRUE(stalls.empty()) << stalls.size() << " of " << kStarts << " starts stalled:" << list;
+  expectNoStall(starts(kStarts, false), kStarts);
+}
+
+TEST_P(GraphStall, NoInputChosenInTheMenuAfterTheStartStopsTheOtherClients) {
+  expectNoStall(starts(kMenuStarts, true), kMenuStarts);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, GraphStall, ::testing::Values(true, false), [](const auto& mode) {
