@@ -21,7 +21,7 @@ class MidiEventQueue::Watched final : public MidiInput {
   }
   int32_t InClose() override {
     const int32_t result = input_->InClose();
-    if (queue_.polling()) {
+    if (queue_.watched()) {
       queue_.stopWatching();
       QMetaObject::invokeMethod(&queue_, &MidiEventQueue::deliver, Qt::QueuedConnection);
     }
@@ -77,7 +77,7 @@ void MidiEventQueue::deliver() {
   delivering_ = false;
 }
 
-std::unique_ptr<MidiInput> MidiEventQueue::polledWhileOpen(std::unique_ptr<MidiInput> input) {
+std::unique_ptr<MidiInput> MidiEventQueue::watchedWhileOpen(std::unique_ptr<MidiInput> input) {
   if (!input) return input;
   return std::make_unique<Watched>(std::move(input), *this);
 }
@@ -85,7 +85,7 @@ std::unique_ptr<MidiInput> MidiEventQueue::polledWhileOpen(std::unique_ptr<MidiI
 void MidiEventQueue::watch() {
   if (watcher_.joinable()) return;
   endWatch_ = false;
-  watcher_ = std::thread([this] { watching(); });
+  watcher_ = std::thread([this] { watchLoop(); });
 }
 
 void MidiEventQueue::stopWatching() {
@@ -100,7 +100,7 @@ void MidiEventQueue::stopWatching() {
 
 // Watcher thread. A millisecond is well below what a player hears, and JACK's timed hits do
 // not wait for the window at all; one wake stands for every message that came since the last.
-void MidiEventQueue::watching() {
+void MidiEventQueue::watchLoop() {
   pthread_setname_np(pthread_self(), "MIDI watch");  // as top -H and debuggers show it
   uint64_t seen = 0;  // anything queued before the watch began is handled at the first look
   std::unique_lock lock(watchLock_);

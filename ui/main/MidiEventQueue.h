@@ -62,9 +62,9 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   // User-interface thread: input, made to have this queue watched while one of its devices is
   // open (from an InOpen that answers 0 to the next InClose); what came before a close is
   // still handled after it.
-  std::unique_ptr<MidiInput> polledWhileOpen(std::unique_ptr<MidiInput> input);
+  std::unique_ptr<MidiInput> watchedWhileOpen(std::unique_ptr<MidiInput> input);
   // Whether the queue is being watched now. User-interface thread.
-  bool polling() const { return watcher_.joinable(); }
+  bool watched() const { return watcher_.joinable(); }
   // How often the user-interface thread has been woken for messages. Any thread.
   uint64_t wakes() const { return wakes_.load(std::memory_order_relaxed); }
   // Messages dropped because the user-interface thread fell behind. Any thread.
@@ -74,7 +74,7 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   class Watched;
   void watch();
   void stopWatching();
-  void watching();
+  void watchLoop();
 
   struct Event {
     int32_t msg;
