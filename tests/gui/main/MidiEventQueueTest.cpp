@@ -11,11 +11,11 @@
 #include <unistd.h>
 
 #include <QEventLoop>
-#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <thread>
 
+#include "tests/support/Pump.h"
 #include "ui/main/MidiEventQueue.h"
 
 namespace varnkit::ui {
@@ -64,7 +64,7 @@ TEST_F(MidiEventQueueTest, AFullBurstFromAnotherThreadArrivesWholeInOrderSoonAnd
   std::thread([&] {
     for (std::size_t i = 0; i < MidiEventQueue::kCapacity; ++i) send(i);
   }).join();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return got.size() >= MidiEventQueue::kCapacity; }));
+  ASSERT_TRUE(testing::pumpUntil([&] { return got.size() >= MidiEventQueue::kCapacity; }));
   EXPECT_EQ(queue.dropped(), 0u);
   EXPECT_LE(queue.wakes() - wakes, 3u) << "woken once a message";
   for (std::size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], int(i));
@@ -97,7 +97,8 @@ TEST_F(MidiEventQueueTest, AFullBurstFromAnotherThreadArrivesWholeInOrderSoonAnd
   send(7);
   input->InClose();
   EXPECT_FALSE(queue.watched());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return got == std::vector<int>{7}; }, 1000));
+  EXPECT_TRUE(
+      testing::pumpUntil([&] { return got == std::vector<int>{7}; }, std::chrono::seconds(1)));
 }
 
 // From now on the process is killed by any system call but a write to fd and its exit.

@@ -11,6 +11,7 @@
 #include "sound/PadTrigger.h"
 #include "tests/gui/main/MainWindowFixture.h"
 #include "tests/support/AudioFixture.h"
+#include "tests/support/Pump.h"
 
 namespace varnkit::ui {
 namespace {
@@ -155,7 +156,7 @@ TEST_F(PlayingTest, MidiMessagesFromAnotherThreadArriveInOrderOnTheWindowThread)
     for (int16_t note : {36, 38, 42}) f.midiEvents().Message(144, 0, note, 127);
   });
   midiThread.join();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return f.PAD[2]->picture() == f.P->picture(); }));
+  ASSERT_TRUE(testing::pumpUntil([&] { return f.PAD[2]->picture() == f.P->picture(); }));
   EXPECT_NEAR(heard(), pcm16(level(0)) + pcm16(level(1)) + pcm16(level(2)), 1e-5);
 }
 
