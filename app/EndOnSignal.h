@@ -13,18 +13,24 @@ namespace varnkit::app {
 
 class EndOnSignal : public QObject {
  public:
-  // Catches the signals until destroyed; one at a time. A second signal ends the process at
-  // once, the system's way, for a VarnKit that cannot get back to its event loop. UI thread.
+  // Catches the signals from now until the process has ended: a signal at any moment, a
+  // message box up or not, a second one too, ends VarnKit the same clean way. After this
+  // object is gone, signals are only taken as an end already under way. UI thread.
   EndOnSignal();
   ~EndOnSignal() override;
   EndOnSignal(const EndOnSignal&) = delete;
   EndOnSignal& operator=(const EndOnSignal&) = delete;
 
+  // Whether a signal has asked VarnKit to end: every event loop has been told to return, and
+  // the caller must not start the main loop, which would not know. UI thread.
+  bool asked() const { return asked_; }
+
  private:
   void caught();
 
-  int pipe_[2] = {-1, -1};
   std::unique_ptr<QSocketNotifier> notifier_;
+  std::unique_ptr<QObject> boxCloser_;
+  bool asked_ = false;
 };
 
 }  // namespace varnkit::app

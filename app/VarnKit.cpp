@@ -20,10 +20,13 @@ int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi,
       // Without a sound device there is nothing to play: say why and stop before any kit loads.
       ui::MessageBoxService().MsgBox(e.text(), vbOKOnly | vbExclamation, "");
       CloseSound();
-      return 1;
+      return ending.asked() ? 0 : 1;  // asked to end while the box was up: as asked
     }
-    form.show();
-    status = QApplication::exec();
+    // A signal during a start-up box has already ended every loop; a new one would not know.
+    if (!ending.asked()) {
+      form.show();
+      status = QApplication::exec();
+    }
   }
   CloseSound();  // after the window and its kit: the stream stops, then the device goes
   return status;

@@ -10,7 +10,8 @@ namespace varnkit {
 
 // Opens the main window for the program folder appFolder and runs the event loop until the
 // window closes. Returns the exit status: non-zero when start-up failed (no sound device),
-// after saying why in a message box. User-interface thread, with a QApplication made.
+// after saying why in a message box; 0 when a signal ended it, whenever it came. User-interface
+// thread, with a QApplication made.
 int RunVarnKit(const std::string& appFolder, ui::MidiInputFactory makeMidi,
                const ui::StartChoices& start = {});
 

@@ -51,6 +51,10 @@ class Child {
     exited_ = waitpid(pid_, &status, WNOHANG) == pid_;
     return !exited_;
   }
+  // Sends signal and goes on at once.
+  void signal(int signal) {
+    if (running()) kill(pid_, signal);
+  }
   // Sends signal and waits for the end.
   void end(int signal) {
     if (running()) kill(pid_, signal);

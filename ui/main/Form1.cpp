@@ -272,7 +272,7 @@ void Form1::loadSkin() {
 
 void Form1::buildDeviceMenu() {
   std::string why;
-  midi_ = makeMidi_ ? makeMidi_(*midiEvents_, why) : nullptr;
+  midi_ = midiEvents_->watchedWhileOpen(makeMidi_ ? makeMidi_(*midiEvents_, why) : nullptr);
   if (!midi_) {
     boxes_.MsgBox(
         "The MIDI input is not available, so only the mouse and the keys play the "

@@ -1,29 +1,43 @@
 #include "ui/main/MidiEventQueue.h"
 
+#include <pthread.h>
+
 #include <utility>
-
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <QSocketNotifier>
 
 namespace varnkit::ui {
 
+// The window's input control as it was, with the queue watched while a device is open.
+class MidiEventQueue::Watched final : public MidiInput {
+ public:
+  Watched(std::unique_ptr<MidiInput> input, MidiEventQueue& queue)
+      : input_(std::move(input)), queue_(queue) {}
+  ~Watched() override { queue_.stopWatching(); }
+  int32_t InCount() override { return input_->InCount(); }
+  std::string InName(int32_t DeviceID) override { return input_->InName(DeviceID); }
+  int32_t InOpen(int32_t DeviceID) override {
+    const int32_t result = input_->InOpen(DeviceID);
+    if (result == 0) queue_.watch();  // a failed open leaves the watching as it was
+    return result;
+  }
+  int32_t InClose() override {
+    const int32_t result = input_->InClose();
+    if (queue_.watched()) {
+      queue_.stopWatching();
+      QMetaObject::invokeMethod(&queue_, &MidiEventQueue::deliver, Qt::QueuedConnection);
+    }
+    return result;
+  }
+
+ private:
+  std::unique_ptr<MidiInput> input_;
+  MidiEventQueue& queue_;
+};
+
 MidiEventQueue::MidiEventQueue(Handler handler, QObject* parent)
-    : QObject(parent), handler_(std::move(handler)) {
-  wake_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wake_ < 0) return;  // without the wake-up, deliver() still drains when called
-  notifier_ = new QSocketNotifier(wake_, QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] {
-    uint64_t count = 0;
-    (void)::read(wake_, &count, sizeof count);
-    deliver();
-  });
-}
+    : QObject(parent), handler_(std::move(handler)) {}
 
 MidiEventQueue::~MidiEventQueue() {
-  delete notifier_;
-  if (wake_ >= 0) ::close(wake_);
+  stopWatching();
 }
 
 void MidiEventQueue::setClock(std::shared_ptr<const audio::FrameClock> clock) {
@@ -40,8 +54,9 @@ void MidiEventQueue::Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return;
   }
-  const uint64_t one = 1;
-  if (wake_ >= 0) (void)::write(wake_, &one, sizeof one);
+  // Waking the window from here would be a system call per message, on JACK inside the
+  // real-time cycle: the watcher sees the count move instead.
+  pushed_.store(pushed_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
 }
 
 void MidiEventQueue::MessageAt(int32_t Msg, int16_t, int16_t Data1, int16_t Data2,
@@ -60,6 +75,49 @@ void MidiEventQueue::deliver() {
   while (auto e = queue_.pop())
     handler_(e->msg, e->channel, e->data1, e->data2, e->cycle, e->played);
   delivering_ = false;
+}
+
+std::unique_ptr<MidiInput> MidiEventQueue::watchedWhileOpen(std::unique_ptr<MidiInput> input) {
+  if (!input) return input;
+  return std::make_unique<Watched>(std::move(input), *this);
+}
+
+void MidiEventQueue::watch() {
+  if (watcher_.joinable()) return;
+  endWatch_ = false;
+  watcher_ = std::thread([this] { watchLoop(); });
+}
+
+void MidiEventQueue::stopWatching() {
+  if (!watcher_.joinable()) return;
+  {
+    const std::lock_guard lock(watchLock_);
+    endWatch_ = true;
+  }
+  watchEnd_.notify_one();
+  watcher_.join();
+}
+
+// Watcher thread. A millisecond is well below what a player hears, and JACK's timed hits do
+// not wait for the window at all; one wake stands for every message that came since the last.
+void MidiEventQueue::watchLoop() {
+  pthread_setname_np(pthread_self(), "MIDI watch");  // as top -H and debuggers show it
+  uint64_t seen = 0;  // anything queued before the watch began is handled at the first look
+  std::unique_lock lock(watchLock_);
+  while (!watchEnd_.wait_for(lock, kPollInterval, [this] { return endWatch_; })) {
+    const uint64_t now = pushed_.load(std::memory_order_acquire);
+    if (now == seen) continue;
+    seen = now;
+    if (wakePending_.exchange(true)) continue;  // the window has yet to take the last wake
+    wakes_.fetch_add(1, std::memory_order_relaxed);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          wakePending_.store(false);
+          deliver();
+        },
+        Qt::QueuedConnection);
+  }
 }
 
 }  // namespace varnkit::ui

@@ -1,21 +1,25 @@
 #pragma once
 // Brings MIDI input events from the MIDI thread to the user-interface thread: the MIDI thread
-// only queues the four numbers and wakes the user-interface thread, which runs the handler.
+// only queues the four numbers, with no system call (it may be JACK's real-time thread); a
+// watching thread of its own looks at the queue every millisecond while a MIDI device is open
+// and wakes the user-interface thread, at most once a look, when messages have come.
 
 #include <QObject>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "platform/audio/FrameClock.h"
 #include "platform/audio/Mixer.h"
 #include "platform/audio/SpscQueue.h"
 #include "ui/main/MidiInput.h"
-
-class QSocketNotifier;
 
 namespace varnkit::ui {
 
@@ -28,6 +32,9 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   using Handler = std::function<void(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2,
                                      std::optional<uint32_t> cycle, bool played)>;
   static constexpr std::size_t kCapacity = 4096;
+  // How often the queue is looked at while a device is open: the most the look adds to a
+  // message's way to the window.
+  static constexpr std::chrono::milliseconds kPollInterval{1};
 
   // handler runs on the user-interface thread, once per message, in arrival order.
   explicit MidiEventQueue(Handler handler, QObject* parent = nullptr);
@@ -42,8 +49,8 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   // mixer renders by.
   void setHitTarget(audio::Mixer* mixer) { hitTarget_.store(mixer, std::memory_order_release); }
 
-  // MIDI thread: queues the message with the cycle it came in and wakes the user-interface
-  // thread. When the queue is full the message is dropped and counted; the MIDI thread
+  // MIDI thread: queues the message with the cycle it came in, lock-free and without a
+  // system call. When the queue is full the message is dropped and counted; the MIDI thread
   // never waits.
   void Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2) noexcept override;
   // MIDI thread: a note on goes to the hit target, if any, at its frame.
@@ -52,10 +59,23 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
 
   // User-interface thread: runs the handler for every queued message.
   void deliver();
+  // User-interface thread: input, made to have this queue watched while one of its devices is
+  // open (from an InOpen that answers 0 to the next InClose); what came before a close is
+  // still handled after it.
+  std::unique_ptr<MidiInput> watchedWhileOpen(std::unique_ptr<MidiInput> input);
+  // Whether the queue is being watched now. User-interface thread.
+  bool watched() const { return watcher_.joinable(); }
+  // How often the user-interface thread has been woken for messages. Any thread.
+  uint64_t wakes() const { return wakes_.load(std::memory_order_relaxed); }
   // Messages dropped because the user-interface thread fell behind. Any thread.
   uint64_t dropped() const { return dropped_.load(std::memory_order_relaxed); }
 
  private:
+  class Watched;
+  void watch();
+  void stopWatching();
+  void watchLoop();
+
   struct Event {
     int32_t msg;
     int16_t channel, data1, data2;
@@ -70,9 +90,14 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   std::atomic<audio::Mixer*> hitTarget_{nullptr};
   bool played_ = false;  // MIDI thread: the hit target took the message that comes next
   std::vector<std::shared_ptr<const audio::FrameClock>> clocks_;  // every clock clock_ has held
-  int wake_ = -1;                                                 // eventfd
-  QSocketNotifier* notifier_ = nullptr;
   bool delivering_ = false;
+  std::atomic<uint64_t> pushed_{0};  // written by the MIDI thread only
+  std::atomic<bool> wakePending_{false};
+  std::atomic<uint64_t> wakes_{0};
+  std::thread watcher_;
+  std::mutex watchLock_;
+  std::condition_variable watchEnd_;
+  bool endWatch_ = false;  // under watchLock_
 };
 
 }  // namespace varnkit::ui

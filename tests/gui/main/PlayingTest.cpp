@@ -22,8 +22,8 @@ using testing::pcm16;
 // Each pad gets its own level, so the rendered output tells which pads sound.
 class PlayingTest : public testing::MainWindowTest {
  protected:
-  Form1& startWithPads() {
-    Form1& f = start();
+  Form1& startWithPads(const std::vector<std::string>* midiDevices = nullptr) {
+    Form1& f = start(midiDevices);
     for (int16_t i = 0; i < 9; ++i) {
       const std::string name = "pad" + std::to_string(i) + ".wav";
       testing::writeFile(app.path() / name,
@@ -150,7 +150,9 @@ TEST_F(PlayingTest, AFullMidiQueueDropsAndCountsInsteadOfBlocking) {
 }
 
 TEST_F(PlayingTest, MidiMessagesFromAnotherThreadArriveInOrderOnTheWindowThread) {
-  Form1& f = startWithPads();
+  const std::vector<std::string> devices{"Keys"};
+  Form1& f = startWithPads(&devices);
+  f.m_Click(1);
   std::thread midiThread([&] {
     for (int16_t note : {36, 38, 42}) f.midiEvents().Message(144, 0, note, 127);
   });
