@@ -19,6 +19,7 @@
 
 #include "tests/support/Child.h"
 #include "tests/support/JackRig.h"
+#include "tests/support/VirtualX.h"
 
 namespace varnkit::testing {
 
@@ -32,9 +33,8 @@ class ProgramUnderX : public ::testing::Test {
   // Starts Xvfb; env then names its display.
   void SetUp() override {
     ASSERT_TRUE(rig.ok()) << "no JACK server";
-    startX();
-    ASSERT_FALSE(display.empty()) << "Xvfb did not start";
-    env["DISPLAY"] = display;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    env["DISPLAY"] = x.display();
     env["QT_QPA_PLATFORM"] = "xcb";
     env["LSAN_OPTIONS"] = "suppressions=" LSAN_SUPPRESSIONS;  // for a sanitized build
   }
@@ -59,34 +59,8 @@ class ProgramUnderX : public ::testing::Test {
     xdotool({"windowfocus", "--sync", window});
   }
 
-  void startX() {
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    x = std::make_unique<Child>(
-        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 "640x480x24", "-nolisten", "tcp"},
-        std::map<std::string, std::string>{});
-    close(fds[1]);
-    char number[16] = {};
-    const ssize_t n = read(fds[0], number, sizeof number - 1);
-    close(fds[0]);
-    if (n > 0) display = ":" + std::string(number, std::strcspn(number, "\n"));
-  }
-
   // Runs xdotool with args on the test's display; its output.
-  std::string xdotool(std::vector<std::string> args) {
-    args.insert(args.begin(), {"timeout", "20", "xdotool"});
-    int fds[2];
-    if (pipe(fds) != 0) return "";
-    Child run(args, env, fds[1]);
-    close(fds[1]);
-    std::string out;
-    char buffer[256];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-    close(fds[0]);
-    run.wait();
-    return out;
-  }
+  std::string xdotool(std::vector<std::string> args) { return x.xdotool(std::move(args)); }
   // A click at (x, y) pixels of the window's client area.
   void click(int x, int y, int button = 1) {
     xdotool({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click",
@@ -115,8 +89,9 @@ class ProgramUnderX : public ::testing::Test {
   }
 
   JackRig rig{"varnkit-ears"};
-  std::unique_ptr<Child> x, program;
-  std::string display, window;
+  VirtualX x;
+  std::unique_ptr<Child> program;
+  std::string window;
   std::map<std::string, std::string> env;
 };
 
