@@ -145,11 +145,13 @@ void JackMidiClient::mendAll() {
     bool more = false;
     for (JackMidiClient* client : all) more = client->mend() || more;
     tries = more ? tries + 1 : 0;
+    bool lost = true;
     if (!more) {
       losses().acquire();
     } else {
-      (void)losses().try_acquire_for(tries * kRetry < kLaterRetry ? kRetry : kLaterRetry);
+      lost = losses().try_acquire_for(tries * kRetry < kLaterRetry ? kRetry : kLaterRetry);
     }
+    if (lost) std::this_thread::sleep_for(kSettle);
   }
 }
 

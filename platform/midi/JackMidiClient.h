@@ -40,6 +40,11 @@ class JackMidiClient {
   // then seldom, as every failed try has the JACK library complain.
   static constexpr std::chrono::milliseconds kRetry{50};
   static constexpr std::chrono::milliseconds kLaterRetry{1000};
+  // How long a loss is left to settle before the first new client opens. Opening a client
+  // after the server died makes the JACK library free every client of the process at once,
+  // the sound output's too; by then each of them must have had its own shutdown callback,
+  // or its owner would go on using freed memory.
+  static constexpr std::chrono::milliseconds kSettle{250};
 
   // The client of the server this process reaches now, opened and activated on first use and
   // kept for the run; on a new JACK client once that server has gone or has dropped it. Null

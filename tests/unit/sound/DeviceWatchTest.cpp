@@ -154,7 +154,7 @@ TEST(DeviceWatchOnAlsa, AnUnpluggedCardIsToldOnceWithinASecondWithoutSpinningAnd
   ASSERT_EQ(view.back, std::vector<std::string>{"ALSA"});
   const uint64_t calls = callsOver(300ms);
   EXPECT_GT(calls, 20u);
-  EXPECT_LT(calls, 100u);
+  EXPECT_LT(calls, 500u) << "a stream that spins calls thousands of times in 300 ms";
   EXPECT_EQ(view.lost.size(), 1u);
 
   // Failed writes that go untold: the pace of the calls tells.
