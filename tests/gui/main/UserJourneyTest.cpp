@@ -105,6 +105,18 @@ class UserJourneyTest : public testing::MainWindowTest {
     return int(std::count_if(shown.begin(), shown.end(),
                              [&](const MessageBoxRequest& r) { return r.prompt == prompt; }));
   }
+
+  // "Import kit...", the last entry of the bar's menu, chosen with the keys as a user may.
+  void importFromMenu(Form1& f) {
+    QTimer::singleShot(50, [] {
+      QWidget* menu = QApplication::activePopupWidget();
+      ASSERT_NE(menu, nullptr);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Up);
+      QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
+    });
+    QTest::mouseClick(window(), Qt::RightButton, {}, at(f.Picture1, {2, 2}));
+    QTest::qWait(50);
+  }
 };
 
 TEST_F(UserJourneyTest, ThePadKeysPlayRightAfterStartAndAfterEditingTheName) {
@@ -430,19 +442,8 @@ TEST_F(UserJourneyTest, AKitImportedFromTheMenuIsSavedListedAndPlaysAfterTheUsua
   std::string offered = (source.path() / "broken.sfz").string();
   FileChooser::setAnswerer([&](const FileChoiceRequest&) { return offered; });
   answer = vbNo;
-  // The last entry of the bar's menu, chosen with the keys as a user may.
-  auto importFromMenu = [&] {
-    QTimer::singleShot(50, [] {
-      QWidget* menu = QApplication::activePopupWidget();
-      ASSERT_NE(menu, nullptr);
-      QTest::keyClick(menu->windowHandle(), Qt::Key_Up);
-      QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
-    });
-    QTest::mouseClick(window(), Qt::RightButton, {}, at(f.Picture1, {2, 2}));
-    QTest::qWait(50);
-  };
 
-  importFromMenu();  // a broken source: said plainly, nothing written, the kit stays
+  importFromMenu(f);  // a broken source: said plainly, nothing written, the kit stays
   ASSERT_FALSE(shown.empty());
   EXPECT_NE(shown.back().prompt.find("gone.wav"), std::string::npos) << shown.back().prompt;
   EXPECT_FALSE(std::filesystem::exists(app.path() / "broken.txt"));
@@ -451,7 +452,7 @@ TEST_F(UserJourneyTest, AKitImportedFromTheMenuIsSavedListedAndPlaysAfterTheUsua
 
   offered = (source.path() / "drums.sfz").string();
   shown.clear();
-  importFromMenu();
+  importFromMenu(f);
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].title, "Import kit");
   EXPECT_NE(shown[0].prompt.find("Pad 1: Kick Soft"), std::string::npos) << shown[0].prompt;
@@ -498,18 +499,8 @@ TEST_F(UserJourneyTest, AnImportRunsBehindAProgressBoxWhoseCancelLeavesNothingWr
     }
     return vbYes;
   });
-  auto importFromMenu = [&] {
-    QTimer::singleShot(50, [] {
-      QWidget* menu = QApplication::activePopupWidget();
-      ASSERT_NE(menu, nullptr);
-      QTest::keyClick(menu->windowHandle(), Qt::Key_Up);
-      QTest::keyClick(menu->windowHandle(), Qt::Key_Return);
-    });
-    QTest::mouseClick(window(), Qt::RightButton, {}, at(f.Picture1, {2, 2}));
-    QTest::qWait(50);
-  };
 
-  importFromMenu();
+  importFromMenu(f);
   EXPECT_TRUE(onWindowThread);
   EXPECT_TRUE(boxUp);
   ASSERT_EQ(shown.size(), 1u);  // the question only: a cancelled import says nothing more
@@ -520,7 +511,7 @@ TEST_F(UserJourneyTest, AnImportRunsBehindAProgressBoxWhoseCancelLeavesNothingWr
   // Not cancelled, the same import replaces the kit and the window loads it.
   cancel = false;
   shown.clear();
-  importFromMenu();
+  importFromMenu(f);
   EXPECT_TRUE(boxUp);
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].title, "Import kit");
