@@ -49,7 +49,7 @@ class OfflineOutput final : public OutputBackend {
 Result<std::unique_ptr<OutputBackend>> openService(SoundApi api, const std::string& clientName,
                                                    unsigned bufferFrames) {
   if (api == SoundApi::Jack) {
-    auto jack = JackOutput::open(clientName);
+    auto jack = JackOutput::open();
     if (!jack.ok()) return jack.failure();
     return std::unique_ptr<OutputBackend>(std::move(jack).value());
   }

@@ -1,25 +1,23 @@
 #pragma once
-// The output stream as a JACK client of VarnKit's own: two audio output ports, joined to the
+// The output stream on the process's one JACK client: its two audio output ports, joined to the
 // system's playback ports, and the server's frame clock read through the same client.
-
-#include <jack/jack.h>
 
 #include <atomic>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/audio/OutputBackend.h"
+#include "platform/jack/ProcessClient.h"
 
 namespace varnkit::audio {
 
 class JackClock;
 
-class JackOutput final : public OutputBackend {
+class JackOutput final : public OutputBackend, private jack::AudioRenderer {
  public:
-  // Opens a client named clientName on the server the process reaches (JACK_DEFAULT_SERVER),
-  // never starting one.
-  static Result<std::unique_ptr<JackOutput>> open(const std::string& clientName);
+  // On the server the process reaches (JACK_DEFAULT_SERVER), never starting one.
+  // User-interface thread.
+  static Result<std::unique_ptr<JackOutput>> open();
   ~JackOutput() override;
   JackOutput(const JackOutput&) = delete;
   JackOutput& operator=(const JackOutput&) = delete;
@@ -29,26 +27,19 @@ class JackOutput final : public OutputBackend {
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
   std::shared_ptr<const FrameClock> clock() const override;
-  // True once the server shut the client down or changed its rate.
-  bool lost() noexcept override { return lost_.load(std::memory_order_acquire); }
+  // True once the server shut the client down, dropped it or changed its rate.
+  bool lost() noexcept override;
 
  private:
-  explicit JackOutput(jack_client_t* client);
-  static int process(jack_nframes_t frames, void* self) noexcept;
-  static void shutdown(jack_status_t code, const char* reason, void* self) noexcept;
-  static int rateChanged(jack_nframes_t rate, void* self) noexcept;
-  static int periodChanged(jack_nframes_t frames, void* self) noexcept;
-  void render(jack_nframes_t frames) noexcept;
-  void joinPlaybackPorts();
+  explicit JackOutput(jack::ProcessClient& client);
+  void render(float* left, float* right, uint32_t frames, uint32_t cycleStart) noexcept override;
 
-  jack_client_t* client_;
-  jack_port_t* ports_[2] = {nullptr, nullptr};
-  uint32_t rate_;
+  jack::ProcessClient& client_;
+  const uint64_t generation_;  // of the JACK client the stream was opened on
+  const uint32_t rate_;
   Mixer* mixer_ = nullptr;
-  std::vector<float> block_;  // interleaved, sized once
+  std::unique_ptr<float[]> block_;  // interleaved, sized once
   std::shared_ptr<JackClock> clock_;
-  std::atomic<bool> lost_{false};
-  std::atomic<bool> serverGone_{false};
   bool active_ = false;
 };
 

@@ -231,8 +231,7 @@ void Mixer::takeHits() noexcept {
 }
 
 uint32_t Mixer::hitOffset(const LiveHit& hit, uint32_t blockStart) const noexcept {
-  const uint32_t due = hit.frame + hitDelay_.load(std::memory_order_relaxed);
-  const auto ahead = int32_t(due - blockStart);  // the timeline wraps
+  const auto ahead = int32_t(hit.frame - blockStart);  // the timeline wraps
   // A late note plays at once; one more than a second ahead is a clock that jumped.
   if (ahead <= 0 || uint32_t(ahead) > rate_) return 0;
   return uint32_t(ahead);

@@ -100,13 +100,12 @@ class Mixer {
   // User-interface thread: notes are decided on table from the next block on. A table the
   // audio thread may still read, and every buffer it names, stay alive until it has moved on.
   void publish(std::unique_ptr<LiveTable> table);
-  // The one thread that takes MIDI in: a note to decide and play at its frame plus the hit
-  // delay. False, and nothing queued, when the queue is full, while detached (a note played
+  // The one thread that takes MIDI in: a note to decide and play at its frame, which on JACK
+  // is in the cycle about to be rendered, as the one client reads its MIDI before it renders.
+  // False, and nothing queued, when the queue is full, while detached (a note played
   // while the stream is gone never sounds later), or when the note reaches a pad that plays
   // through the plain player, which only the window can start. Never waits or allocates.
   bool postHit(const LiveHit& hit) noexcept;
-  // User-interface thread: the frames from a note's own frame to its sound.
-  void setHitDelay(uint32_t frames) noexcept { hitDelay_.store(frames, std::memory_order_relaxed); }
 
   // Any thread: number of buffers playing, and of fading tails, as of the last render.
   uint32_t activeVoices() const noexcept { return activeCount_.load(std::memory_order_relaxed); }
@@ -194,7 +193,6 @@ class Mixer {
   const LiveTable* table_ = nullptr;                    // audio thread: this block's table
   std::atomic<const LiveTable*> published_{nullptr};
   std::atomic<uint64_t> seen_{0};  // the generation the audio thread last took up
-  std::atomic<uint32_t> hitDelay_{0};
   std::vector<std::unique_ptr<LiveTable>> tables_;  // UI thread: published, perhaps still read
   std::vector<BufferCore*> deferred_;               // UI thread: released while a table names them
   uint64_t generation_ = 0;                         // UI thread

@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/jack/ProcessClient.h"
 #include "platform/midi/InputPort.h"
-#include "platform/midi/JackMidiClient.h"
 #include "platform/midi/PortList.h"
 
 namespace varnkit::midi {
 
-class JackInputPort final : public InputPort {
+class JackInputPort final : public InputPort, private jack::MidiReader {
  public:
   // Connects the JACK port named port.name to a port of the client's own, for receiver;
   // returns once the connection is in force, or the server ran no cycles for a second. Not
@@ -27,17 +27,15 @@ class JackInputPort final : public InputPort {
   // Returns once no call into the receiver is running. Never on the process thread.
   void waitIdle() const noexcept override { client_.waitIdle(slot_); }
 
-  // One event of the port, at the server's frame. The client's process callback only.
-  void received(const uint8_t* bytes, std::size_t size, uint32_t frame) noexcept {
+ private:
+  JackInputPort(MidiInReceiver& receiver, jack::ProcessClient& client) noexcept
+      : InputPort(receiver), client_(client) {}
+  void received(const uint8_t* bytes, std::size_t size, uint32_t frame) noexcept override {
     deliver(bytes, size, frame);
   }
 
- private:
-  JackInputPort(MidiInReceiver& receiver, JackMidiClient& client) noexcept
-      : InputPort(receiver), client_(client) {}
-
-  JackMidiClient& client_;
-  std::size_t slot_ = JackMidiClient::kInputs;  // none until attached
+  jack::ProcessClient& client_;
+  std::size_t slot_ = jack::ProcessClient::kInputs;  // none until attached
 };
 
 }  // namespace varnkit::midi

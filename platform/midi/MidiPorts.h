@@ -76,7 +76,8 @@ class MidiPorts {
 };
 
 // The system's ports: ALSA sequencer ports over RtMidi first, then JACK ports. JACK inputs are
-// read on the process's one JACK MIDI client (see JackMidiClient.h), JACK outputs over RtMidi.
+// read on the process's one JACK client (see platform/jack/ProcessClient.h), JACK outputs over
+// RtMidi.
 MidiPorts& systemMidiPorts();
 
 }  // namespace varnkit::midi

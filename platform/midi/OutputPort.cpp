@@ -20,7 +20,7 @@ MMRESULT OutputPort::open(const PortRef& port, PortClaim claim,
   std::unique_ptr<OutputPort> out(new OutputPort);
   out->claim_ = std::move(claim);
   if (port.api == RtMidi::UNIX_JACK) {
-    out->cycles_ = JackMidiClient::get();
+    out->cycles_ = jack::ProcessClient::get();
     if (!out->cycles_) return MMSYSERR_NODRIVER;
     out->serversLost_ = out->cycles_->serversLost();
   }
@@ -37,7 +37,7 @@ MMRESULT OutputPort::open(const PortRef& port, PortClaim claim,
   if (!out->rt_->isPortOpen()) return MMSYSERR_ERROR;
   // The server takes up a new connection at the start of a cycle: until it has, whatever is
   // sent goes nowhere.
-  if (out->cycles_) out->cycles_->waitCycles(JackMidiClient::kCyclesToConnect, kSendWait);
+  if (out->cycles_) out->cycles_->waitCycles(jack::ProcessClient::kCyclesToConnect, kSendWait);
   opened = std::move(out);
   return MMSYSERR_NOERROR;
 }

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "platform/midi/JackMidiClient.h"
+#include "platform/jack/ProcessClient.h"
 #include "platform/midi/PortClaim.h"
 #include "platform/midi/SendBudget.h"
 #include "platform/midi/ShortMessage.h"
@@ -44,8 +44,8 @@ class OutputPort {
 
   RtErrorTrap trap_;
   std::unique_ptr<RtMidiOut> rt_;
-  JackMidiClient* cycles_ = nullptr;  // JACK ports only
-  uint64_t serversLost_ = 0;          // as cycles_ counted them when the port opened
+  jack::ProcessClient* cycles_ = nullptr;  // JACK ports only
+  uint64_t serversLost_ = 0;               // as cycles_ counted them when the port opened
   PortClaim claim_;
   std::atomic_flag sending_;
   // Guarded by sending_:

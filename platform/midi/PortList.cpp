@@ -1,6 +1,6 @@
 #include "platform/midi/PortList.h"
 
-#include "platform/midi/JackMidiClient.h"
+#include "platform/jack/ProcessClient.h"
 
 #include <unistd.h>
 
@@ -53,10 +53,10 @@ void appendPorts(RtMidi::Api api, std::vector<PortRef>& ports) {
 // closing a client for every look would reorder the server's graph each time.
 void appendJackPorts(Direction direction, std::vector<PortRef>& ports) {
   if (!compiledIn(RtMidi::UNIX_JACK)) return;
-  JackMidiClient* jack = JackMidiClient::get();
-  if (!jack) return;
+  jack::ProcessClient* client = jack::ProcessClient::get();
+  if (!client) return;
   for (std::string& name :
-       jack->midiPorts(direction == Direction::In ? JackPortIsOutput : JackPortIsInput))
+       client->midiPorts(direction == Direction::In ? JackPortIsOutput : JackPortIsInput))
     ports.push_back({RtMidi::UNIX_JACK, std::move(name)});
 }
 

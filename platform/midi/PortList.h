@@ -31,7 +31,7 @@ std::unique_ptr<RtMidiOut> makeRtOutput(RtMidi::Api api, const std::string& clie
                                         RtErrorTrap& trap);
 
 // Lets go of rt without closing it, for a JACK client whose server has gone (see
-// JackMidiClient.h); it is kept where the leak checker can still see it.
+// platform/jack/ProcessClient.h); it is kept where the leak checker can still see it.
 void abandon(RtMidi* rt);
 
 // The number rt gives the port named name now; -1 when it has none by that name.

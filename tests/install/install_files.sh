@@ -38,9 +38,22 @@ warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
 [ -z "$warnings" ] || fail "the man page renders with warnings: $warnings"
 lexgrog "$page" >/dev/null || fail "the man page has no NAME line whatis can read"
 
-for elf in "$usr"/bin/* "$usr/$(cached CMAKE_INSTALL_LIBDIR)/varnkit/Midi.ocx"; do
+# The one library search path allowed leads to the package's private folder, relative to the
+# file, so that the installed files never load anything from a build tree.
+private=$usr/$(cached CMAKE_INSTALL_LIBDIR)/varnkit
+for elf in "$usr"/bin/* "$private"/*; do
   file -b "$elf" | grep -q '^ELF ' || fail "$elf is not an ELF file"
-  if readelf -d "$elf" | grep -E '\((RPATH|RUNPATH)\)' >/dev/null; then
-    fail "$elf keeps a library search path"
-  fi
+  paths=$(readelf -d "$elf" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
+  for path in $paths; do
+    [ "$(realpath -m "${path/\$ORIGIN/$(dirname "$elf")}")" = "$(realpath -m "$private")" ] ||
+      fail "$elf searches $path for libraries"
+  done
+done
+# Each program that needs the package's library finds it there, without a search path of the
+# caller's.
+for program in "$usr"/bin/*; do
+  readelf -d "$program" | grep -q 'NEEDED.*\[libvarnkit-jack\.so\]' || continue
+  found=$(ldd "$program" | sed -n 's/.*libvarnkit-jack\.so => \(.*\) (.*/\1/p')
+  [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$private/libvarnkit-jack.so")" ] ||
+    fail "$program does not find the package's own library: ${found:-none}"
 done

@@ -101,11 +101,11 @@ void playAndHear(Device& device, const std::string& clientName) {
 }
 
 TEST(JackOutput, OpensOnTheJackServerAndPlaysAFileAtItsLevel) {
-  auto device = Device::openDefault("varnkit-jack-test");
+  auto device = Device::openDefault();
   ASSERT_TRUE(device.ok()) << device.failure().text;
   EXPECT_EQ(device.value()->serviceName(), "JACK");
   EXPECT_EQ(device.value()->sampleRate(), 44100u);
-  playAndHear(*device.value(), "varnkit-jack-test");
+  playAndHear(*device.value(), "VarnKit");
 }
 
 // A server of the test's own at 48000 Hz, stopped by its process id.
@@ -140,11 +140,11 @@ TEST(JackOutput, FollowsAServerRunningAt48000) {
     if (up) jack_client_close(probe);
   }
   ASSERT_TRUE(up) << "the 48000 Hz JACK server did not start";
-  auto device = Device::openDefault("varnkit-48k-test");
+  auto device = Device::openDefault();
   ASSERT_TRUE(device.ok()) << device.failure().text;
   EXPECT_EQ(device.value()->serviceName(), "JACK");
   EXPECT_EQ(device.value()->sampleRate(), 48000u);
-  playAndHear(*device.value(), "varnkit-48k-test");
+  playAndHear(*device.value(), "VarnKit");
   device.value().reset();
   if (old != nullptr) {
     setenv("JACK_DEFAULT_SERVER", previous.c_str(), 1);

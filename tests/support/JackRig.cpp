@@ -8,29 +8,52 @@
 
 namespace varnkit::testing {
 
+namespace {
+
+// A client with one port, not running yet; null when it cannot be.
+jack_client_t* openClient(const std::string& name, const char* port, const char* type,
+                          unsigned long flags, JackProcessCallback process, void* self,
+                          jack_port_t*& registered) {
+  jack_client_t* client = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
+  if (client == nullptr) return nullptr;
+  registered = jack_port_register(client, port, type, flags, 0);
+  if (registered == nullptr || jack_set_process_callback(client, process, self) != 0) {
+    jack_client_close(client);
+    return nullptr;
+  }
+  return client;
+}
+
+void closeClient(jack_client_t*& client) {
+  if (client != nullptr) jack_client_close(client);
+  client = nullptr;
+}
+
+}  // namespace
+
 JackRig::JackRig(const std::string& name, double seconds) : sent_(100000) {
-  client_ = jack_client_open(name.c_str(), JackNoStartServer, nullptr);
-  if (client_ == nullptr) return;
-  samples_.resize(std::size_t(seconds * jack_get_sample_rate(client_)));
-  midiOut_ = jack_port_register(client_, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
-  audioIn_ = jack_port_register(client_, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-  jack_set_process_callback(client_, &JackRig::process, this);
-  if (midiOut_ == nullptr || audioIn_ == nullptr || jack_activate(client_) != 0) {
-    jack_client_close(client_);
-    client_ = nullptr;
+  ears_ = openClient(name + "-ears", "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, &JackRig::hear,
+                     this, audioIn_);
+  keys_ = openClient(name, "midi_out", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, &JackRig::play,
+                     this, midiOut_);
+  if (ok()) samples_.resize(std::size_t(seconds * jack_get_sample_rate(ears_)));
+  if (!ok() || jack_activate(ears_) != 0 || jack_activate(keys_) != 0) {
+    closeClient(keys_);
+    closeClient(ears_);
   }
 }
 
 JackRig::~JackRig() {
-  if (client_ != nullptr) jack_client_close(client_);
+  closeClient(keys_);
+  closeClient(ears_);
 }
 
 uint32_t JackRig::rate() const {
-  return jack_get_sample_rate(client_);
+  return jack_get_sample_rate(keys_);
 }
 
 uint32_t JackRig::period() const {
-  return jack_get_buffer_size(client_);
+  return jack_get_buffer_size(keys_);
 }
 
 std::string JackRig::midiPort() const {
@@ -39,9 +62,9 @@ std::string JackRig::midiPort() const {
 
 bool JackRig::listenTo(const std::string& prefix) {
   const char** ports =
-      jack_get_ports(client_, ("^" + prefix).c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+      jack_get_ports(ears_, ("^" + prefix).c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
   if (ports == nullptr) return false;
-  const int r = jack_connect(client_, ports[0], jack_port_name(audioIn_));
+  const int r = jack_connect(ears_, ports[0], jack_port_name(audioIn_));
   jack_free(ports);
   return r == 0;
 }
@@ -69,19 +92,26 @@ bool JackRig::recordFor(std::size_t frames, double seconds) const {
   return true;
 }
 
-int JackRig::process(jack_nframes_t frames, void* self) {
+int JackRig::play(jack_nframes_t frames, void* self) {
   auto& rig = *static_cast<JackRig*>(self);
-  const uint64_t cycleStart = jack_last_frame_time(rig.client_);
-  rig.mendLateReading(cycleStart);
+  const uint64_t cycleStart = jack_last_frame_time(rig.keys_);
+  rig.mendLateSends(cycleStart);
   rig.sendQueued(frames, cycleStart);
+  return 0;
+}
+
+int JackRig::hear(jack_nframes_t frames, void* self) {
+  auto& rig = *static_cast<JackRig*>(self);
+  const uint64_t cycleStart = jack_last_frame_time(rig.ears_);
+  rig.mendLateRecording(cycleStart);
   rig.record(frames, cycleStart);
   return 0;
 }
 
 // A client that runs late on a server that does not wait for it reads the next cycle's start:
 // the last cycle then looked like one after a skipped cycle, and this one repeats its start.
-// The last cycle's sound and sends go back to where they belong.
-void JackRig::mendLateReading(uint64_t cycleStart) {
+// The last cycle's sound, or its sends, go back to where they belong.
+void JackRig::mendLateRecording(uint64_t cycleStart) {
   const std::size_t at = count_.load(std::memory_order_relaxed);
   const uint64_t expected = first_.load(std::memory_order_relaxed) + at;
   if (!started_.load() || cycleStart >= expected) return;
@@ -91,13 +121,23 @@ void JackRig::mendLateReading(uint64_t cycleStart) {
             samples_.begin() + std::ptrdiff_t(at),
             samples_.begin() + std::ptrdiff_t(at - lastFrames_ - back));
   count_.store(at - back, std::memory_order_release);
+  lastGap_ = 0;
+}
+
+void JackRig::mendLateSends(uint64_t cycleStart) {
+  if (nextSendStart_ == 0 || cycleStart >= nextSendStart_) return;
+  const uint64_t back = nextSendStart_ - cycleStart;
+  if (back > lastSendGap_) return;
   for (std::size_t i = lastSendsFrom_; i < sentCount_.load(std::memory_order_relaxed); ++i)
     sent_[i] -= back;
-  lastGap_ = 0;
+  lastSendGap_ = 0;
 }
 
 void JackRig::sendQueued(jack_nframes_t frames, uint64_t cycleStart) {
   lastSendsFrom_ = sentCount_.load(std::memory_order_relaxed);
+  lastSendGap_ =
+      nextSendStart_ != 0 && cycleStart > nextSendStart_ ? cycleStart - nextSendStart_ : 0;
+  nextSendStart_ = cycleStart + frames;
   void* buffer = jack_port_get_buffer(midiOut_, frames);
   jack_midi_clear_buffer(buffer);
   while (auto p = pending_.pop()) {

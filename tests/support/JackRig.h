@@ -1,7 +1,8 @@
 #pragma once
-// A JACK client of the test's own that plays a MIDI keyboard into the program and records the
-// program's sound, both in frames of the server's clock, so that what was sent and what came
-// out can be lined up exactly.
+// Two JACK clients of the test's own, one that plays a MIDI keyboard into the program and one
+// that records the program's sound, both in frames of the server's clock, so that what was
+// sent and what came out can be lined up exactly. Two, as a program and its peers are: one
+// client that both sent and heard would close a loop the server can only cut a cycle late.
 
 #include <jack/jack.h>
 
@@ -16,13 +17,13 @@ namespace varnkit::testing {
 
 class JackRig {
  public:
-  // seconds: how much sound it keeps at most.
+  // seconds: how much sound it keeps at most. The recorder is the client name + "-ears".
   explicit JackRig(const std::string& name = "varnkit-rig", double seconds = 30);
   ~JackRig();
   JackRig(const JackRig&) = delete;
   JackRig& operator=(const JackRig&) = delete;
 
-  bool ok() const { return client_ != nullptr; }
+  bool ok() const { return keys_ != nullptr && ears_ != nullptr; }
   uint32_t rate() const;
   uint32_t period() const;
   // The full name of the MIDI output port, as MIDI inputs list it.
@@ -47,12 +48,15 @@ class JackRig {
     uint8_t bytes[3];
     uint32_t offset;
   };
-  static int process(jack_nframes_t frames, void* self);
+  static int play(jack_nframes_t frames, void* self);
+  static int hear(jack_nframes_t frames, void* self);
   void sendQueued(jack_nframes_t frames, uint64_t cycleStart);
   void record(jack_nframes_t frames, uint64_t cycleStart);
-  void mendLateReading(uint64_t cycleStart);
+  void mendLateSends(uint64_t cycleStart);
+  void mendLateRecording(uint64_t cycleStart);
 
-  jack_client_t* client_ = nullptr;
+  jack_client_t* keys_ = nullptr;
+  jack_client_t* ears_ = nullptr;
   jack_port_t* midiOut_ = nullptr;
   jack_port_t* audioIn_ = nullptr;
   audio::SpscQueue<Pending, 4096> pending_;
@@ -62,9 +66,11 @@ class JackRig {
   std::atomic<std::size_t> count_{0};
   std::atomic<uint64_t> first_{0};
   std::atomic<bool> started_{false};
-  // Process thread only: what the last cycle did, in case its start was read late.
+  // Each client's process thread only: what its last cycle did, in case its start was read late.
   uint64_t lastGap_ = 0;
   std::size_t lastFrames_ = 0;
+  uint64_t nextSendStart_ = 0;  // 0: no cycle yet
+  uint64_t lastSendGap_ = 0;
   std::size_t lastSendsFrom_ = 0;
 };
 

@@ -75,9 +75,7 @@ void Form1::publishLiveKit() {
   audio::Device* device = state_->soundDevice();
   if (device == nullptr) return;
   // Only JACK's MIDI frames are of the clock the mixer renders by.
-  const auto clock = device->frameClock();
-  const bool exact = clock && device->serviceName() == "JACK";
-  device->mixer().setHitDelay(exact ? clock->period() : 0);
+  const bool exact = device->frameClock() && device->serviceName() == "JACK";
   midiEvents_->setHitTarget(exact ? &device->mixer() : nullptr);
   liveKit_.update(*state_, getRoot, *device);
 }

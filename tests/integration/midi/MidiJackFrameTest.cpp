@@ -22,11 +22,11 @@ std::string clientOf(const std::string& port) {
   return port.substr(0, port.find(':'));
 }
 
-// The clients owning a port whose name starts like the process's MIDI client's, and those
-// the source's ports are connected to.
+// The clients owning a port whose name starts like the process's client's, and those the
+// source's ports are connected to.
 std::set<std::string> midiClients(const TimedJackSource& source) {
   std::set<std::string> clients;
-  const char** ports = jack_get_ports(source.client(), "^VarnKit MIDI", nullptr, 0);
+  const char** ports = jack_get_ports(source.client(), "^VarnKit", nullptr, 0);
   for (const char** p = ports; p != nullptr && *p != nullptr; ++p) clients.insert(clientOf(*p));
   jack_free(ports);
   for (std::size_t k = 0; k < TimedJackSource::kPorts; ++k) {
@@ -71,8 +71,8 @@ TEST(MidiJackFrames, EachMessageComesWithItsFrameJustBeforeItselfAndAllInputsSha
     for (std::size_t i = 0; i < offsets.size(); ++i)
       EXPECT_EQ(logs[k].events.items()[i], expected[i].event) << "input " << k;
   }
-  EXPECT_EQ(midiClients(source), std::set<std::string>{"VarnKit MIDI"});
-  EXPECT_FALSE(clientExists(source, "VarnKit MIDI-01"));
+  EXPECT_EQ(midiClients(source), std::set<std::string>{"VarnKit"});
+  EXPECT_FALSE(clientExists(source, "VarnKit-01"));
 }
 
 }  // namespace

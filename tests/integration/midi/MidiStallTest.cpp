@@ -20,7 +20,7 @@
 
 #include "midi/MidiInCtrl.h"
 #include "midi/MidiOutCtrl.h"
-#include "platform/midi/JackMidiClient.h"
+#include "platform/jack/ProcessClient.h"
 #include "tests/integration/midi/MidiJackFixtures.h"
 
 namespace varnkit::midictl {
@@ -217,7 +217,7 @@ TEST(MidiStall, AnOpenInputFollowsItsClientToAServerKilledAndBackAtOnceAndWhenDr
   EXPECT_TRUE(noteArrives(41)) << "the input stayed on the client of the server that was killed";
 
   // The server drops the input's client and lives on.
-  midi::JackMidiClient::get()->dropped();
+  jack::ProcessClient::get()->dropped();
   EXPECT_TRUE(noteArrives(42)) << "the input stayed on the dropped client";
   EXPECT_TRUE(noteArrives(43));
 

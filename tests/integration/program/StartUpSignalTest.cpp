@@ -59,10 +59,9 @@ TEST_F(SignalDuringAStartUpBox, EndsVarnKitWithZeroAndItsJackClientsClosed) {
   startToABox({"--midi", "varnkit-ears"});
   ASSERT_FALSE(HasFatalFailure());
   EXPECT_TRUE(onServer("VarnKit"));
-  EXPECT_TRUE(onServer("VarnKit MIDI"));
+  EXPECT_FALSE(onServer("VarnKit MIDI")) << "the MIDI input is on the one client";
   EXPECT_TRUE(program->stop(10s)) << "SIGTERM while the box was up";
   EXPECT_FALSE(onServer("VarnKit"));
-  EXPECT_FALSE(onServer("VarnKit MIDI"));
 
   // Ctrl+C, and a SIGTERM right behind it, before VarnKit has dealt with the first.
   startToABox({"--midi", "varnkit-ears"});
@@ -70,7 +69,6 @@ TEST_F(SignalDuringAStartUpBox, EndsVarnKitWithZeroAndItsJackClientsClosed) {
   program->signal(SIGINT);
   EXPECT_TRUE(program->stop(10s)) << "a second signal";
   EXPECT_FALSE(onServer("VarnKit"));
-  EXPECT_FALSE(onServer("VarnKit MIDI"));
 
   // No sound device: the box that ends the start, ended by a signal instead of by the user.
   env["PULSE_SERVER"] = "unix:" + (data.path() / "no-pulse").string();

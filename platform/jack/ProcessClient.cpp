@@ -1,16 +1,15 @@
-#include "platform/midi/JackMidiClient.h"
+#include "platform/jack/ProcessClient.h"
 
 #include <jack/midiport.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <semaphore>
 #include <thread>
 
-#include "platform/midi/JackInputPort.h"
-
-namespace varnkit::midi {
+namespace varnkit::jack {
 namespace {
 
 // The short name of the port of slot: "in", "in 2", "in 3"...
@@ -26,7 +25,7 @@ void sleepAWhile() {
 // first asked for, and keeps to it.
 struct Clients {
   std::mutex lock;
-  std::map<std::string, JackMidiClient*> current;
+  std::map<std::string, ProcessClient*> current;
 };
 
 Clients& clients() {
@@ -42,26 +41,27 @@ std::counting_semaphore<>& losses() {
 
 }  // namespace
 
-JackMidiClient* JackMidiClient::get() {
+ProcessClient* ProcessClient::get(bool withSound) {
   Clients& all = clients();
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   std::lock_guard guard(all.lock);
-  [[maybe_unused]] static const int closing = std::atexit(&JackMidiClient::closeAll);
+  [[maybe_unused]] static const int closing = std::atexit(&ProcessClient::closeAll);
   [[maybe_unused]] static const bool mending = [] {
     losses();
-    std::thread(&JackMidiClient::mendAll).detach();
+    std::thread(&ProcessClient::mendAll).detach();
     return true;
   }();
   const std::string name = server != nullptr ? server : "";
-  JackMidiClient*& client = all.current[name];
-  if (client == nullptr) client = new JackMidiClient(name);
+  ProcessClient*& client = all.current[name];
+  if (client == nullptr) client = new ProcessClient(name);
   std::lock_guard own(client->lock_);
   if (client->closed_) return nullptr;
+  client->withSound_ = client->withSound_ || withSound;
   if (!client->running()) client->reopen();
   return client->running() ? client : nullptr;
 }
 
-bool JackMidiClient::reopen() {
+bool ProcessClient::reopen() {
   leaveLink();
   const auto options = JackOptions(JackNoStartServer | (server_.empty() ? 0 : JackServerName));
   jack_client_t* jack = jack_client_open(kName, options, nullptr, server_.c_str());
@@ -71,17 +71,23 @@ bool JackMidiClient::reopen() {
   link->jack = jack;
   links_.push_back(link);
   link_ = link;
-  jack_set_process_callback(jack, &JackMidiClient::process, link);
-  jack_on_info_shutdown(jack, &JackMidiClient::shutdown, link);
+  generation_.fetch_add(1, std::memory_order_acq_rel);
+  rate_.store(jack_get_sample_rate(jack), std::memory_order_release);
+  period_.store(jack_get_buffer_size(jack), std::memory_order_release);
+  jack_set_process_callback(jack, &ProcessClient::process, link);
+  jack_on_info_shutdown(jack, &ProcessClient::shutdown, link);
+  jack_set_sample_rate_callback(jack, &ProcessClient::rateChanged, link);
+  jack_set_buffer_size_callback(jack, &ProcessClient::periodChanged, link);
   // The inputs open on the last client get ports of their own on this one, and the first
-  // input's port is there before the client runs: an input chosen later only connects, and
-  // changes the graph of a running server no more than that. Further slots get theirs when
-  // next taken.
+  // input's port and the sound's are there before the client runs: an input chosen or a sound
+  // started later only connects, and changes the graph of a running server no more than that.
+  // Further slots get theirs when next taken.
   for (std::size_t i = 0; i < kInputs; ++i) {
     slots_[i].port.store(nullptr);
     slots_[i].connected = false;
     if (slots_[i].taken || i == 0) slots_[i].port.store(registerPort(i));
   }
+  if (withSound_) registerOutputs();
   threadKnown_.store(false, std::memory_order_release);
   live_.store(link, std::memory_order_release);
   if (jack_activate(jack) != 0) {
@@ -90,15 +96,20 @@ bool JackMidiClient::reopen() {
     link->gone.store(true);
     link_ = nullptr;
     for (Slot& slot : slots_) slot.port.store(nullptr);  // freed with the client
+    for (auto& port : outputs_) port.store(nullptr);
     return false;
   }
   connectSlots();
   return true;
 }
 
-void JackMidiClient::leaveLink() noexcept {
+void ProcessClient::leaveLink() noexcept {
   live_.store(nullptr, std::memory_order_release);
   for (std::size_t i = 0; i < kInputs; ++i) waitIdle(i);  // no callback reads a port of it now
+  // The sound output sees the generation change and starts again on the next client.
+  renderer_.store(nullptr);
+  while (rendering_.load() != 0) sleepAWhile();
+  for (auto& port : outputs_) port.store(nullptr);
   if (link_ == nullptr) return;
   if (link_->dropped.load(std::memory_order_acquire)) {
     jack_client_close(link_->jack);
@@ -108,7 +119,7 @@ void JackMidiClient::leaveLink() noexcept {
   link_ = nullptr;
 }
 
-void JackMidiClient::connectSlots() noexcept {
+void ProcessClient::connectSlots() noexcept {
   if (!usable()) return;
   for (std::size_t i = 0; i < kInputs; ++i) {
     Slot& slot = slots_[i];
@@ -121,12 +132,12 @@ void JackMidiClient::connectSlots() noexcept {
   }
 }
 
-bool JackMidiClient::mend() {
+bool ProcessClient::mend() {
   std::lock_guard guard(lock_);
   if (closed_) return false;
   bool inputs = false;
   for (const Slot& slot : slots_) inputs = inputs || slot.taken;
-  if (!inputs) return false;
+  if (!inputs) return false;  // the sound output comes back through its device's own watch
   if (!running() && !reopen()) return true;
   connectSlots();
   for (const Slot& slot : slots_)
@@ -134,16 +145,16 @@ bool JackMidiClient::mend() {
   return false;
 }
 
-void JackMidiClient::mendAll() {
+void ProcessClient::mendAll() {
   for (int tries = 0;;) {
-    std::vector<JackMidiClient*> all;
+    std::vector<ProcessClient*> all;
     {
       Clients& known = clients();
       std::lock_guard guard(known.lock);
       for (const auto& [server, client] : known.current) all.push_back(client);
     }
     bool more = false;
-    for (JackMidiClient* client : all) more = client->mend() || more;
+    for (ProcessClient* client : all) more = client->mend() || more;
     tries = more ? tries + 1 : 0;
     bool lost = true;
     if (!more) {
@@ -155,23 +166,23 @@ void JackMidiClient::mendAll() {
   }
 }
 
-void JackMidiClient::wake() noexcept {
+void ProcessClient::wake() noexcept {
   losses().release();
 }
 
-void JackMidiClient::dropped() noexcept {
+void ProcessClient::dropped() noexcept {
   std::lock_guard guard(lock_);
   if (usable()) shutdown(JackClientZombie, "", link_);
 }
 
-void JackMidiClient::closeAll() noexcept {
+void ProcessClient::closeAll() noexcept {
   Clients& all = clients();
   std::lock_guard guard(all.lock);
   for (auto& [server, client] : all.current)
     if (client != nullptr) client->close();
 }
 
-void JackMidiClient::close() noexcept {
+void ProcessClient::close() noexcept {
   std::lock_guard guard(lock_);
   if (usable()) {
     jack_deactivate(link_->jack);  // no process callback reads an input after this
@@ -181,12 +192,12 @@ void JackMidiClient::close() noexcept {
   live_.store(nullptr, std::memory_order_release);
 }
 
-bool JackMidiClient::onProcessThread() const noexcept {
+bool ProcessClient::onProcessThread() const noexcept {
   return threadKnown_.load(std::memory_order_acquire) &&
          pthread_equal(thread_.load(std::memory_order_relaxed), pthread_self());
 }
 
-bool JackMidiClient::waitCycles(uint64_t cycles, std::chrono::milliseconds limit) const {
+bool ProcessClient::waitCycles(uint64_t cycles, std::chrono::milliseconds limit) const {
   const uint64_t until = count() + cycles;
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (count() < until) {
@@ -196,7 +207,7 @@ bool JackMidiClient::waitCycles(uint64_t cycles, std::chrono::milliseconds limit
   return true;
 }
 
-std::vector<std::string> JackMidiClient::midiPorts(unsigned long flags) {
+std::vector<std::string> ProcessClient::midiPorts(unsigned long flags) {
   std::vector<std::string> names;
   std::lock_guard guard(lock_);
   if (!usable()) return names;
@@ -207,13 +218,12 @@ std::vector<std::string> JackMidiClient::midiPorts(unsigned long flags) {
   return names;
 }
 
-MMRESULT JackMidiClient::attach(const std::string& source, JackInputPort& reader,
-                                std::size_t& slot) {
+Attached ProcessClient::attach(const std::string& source, MidiReader& reader, std::size_t& slot) {
   std::lock_guard guard(lock_);
-  if (!usable()) return MMSYSERR_NODRIVER;
-  if (jack_port_by_name(link_->jack, source.c_str()) == nullptr) return MMSYSERR_BADDEVICEID;
+  if (!usable()) return Attached::NoServer;
+  if (jack_port_by_name(link_->jack, source.c_str()) == nullptr) return Attached::NoSource;
   std::size_t free = kInputs;
-  if (const MMRESULT taken = takeSlot(free); taken != MMSYSERR_NOERROR) return taken;
+  if (const Attached taken = takeSlot(free); taken != Attached::Ok) return taken;
   Slot& own = slots_[free];
   own.reader.store(&reader);
   const int connected = jack_connect(link_->jack, source.c_str(), jack_port_name(own.port.load()));
@@ -221,42 +231,42 @@ MMRESULT JackMidiClient::attach(const std::string& source, JackInputPort& reader
     own.source = source;
     own.connected = true;
     slot = free;
-    return MMSYSERR_NOERROR;
+    return Attached::Ok;
   }
   own.reader.store(nullptr);
   waitIdle(free);
   own.taken = false;
-  return MMSYSERR_ERROR;
+  return Attached::Failed;
 }
 
 // With lock_ held: a free slot, its port registered.
-MMRESULT JackMidiClient::takeSlot(std::size_t& slot) {
+Attached ProcessClient::takeSlot(std::size_t& slot) {
   std::size_t unregistered = kInputs;
   for (std::size_t i = 0; i < kInputs; ++i) {
     if (slots_[i].taken) continue;
     if (slots_[i].port.load() != nullptr) {
       slot = i;
       slots_[i].taken = true;
-      return MMSYSERR_NOERROR;
+      return Attached::Ok;
     }
     if (unregistered == kInputs) unregistered = i;
   }
-  if (unregistered == kInputs) return MMSYSERR_NOMEM;
+  if (unregistered == kInputs) return Attached::NoRoom;
   jack_port_t* port = registerPort(unregistered);
-  if (port == nullptr) return MMSYSERR_ERROR;
+  if (port == nullptr) return Attached::Failed;
   slots_[unregistered].port.store(port);
   slots_[unregistered].taken = true;
   slot = unregistered;
-  return MMSYSERR_NOERROR;
+  return Attached::Ok;
 }
 
 // With lock_ held and a link: the port of slot on the JACK client of now; null on failure.
-jack_port_t* JackMidiClient::registerPort(std::size_t slot) noexcept {
+jack_port_t* ProcessClient::registerPort(std::size_t slot) noexcept {
   return jack_port_register(link_->jack, portName(slot).c_str(), JACK_DEFAULT_MIDI_TYPE,
                             JackPortIsInput, 0);
 }
 
-void JackMidiClient::detach(std::size_t slot) noexcept {
+void ProcessClient::detach(std::size_t slot) noexcept {
   Slot& own = slots_[slot];
   // Cleared before busy is looked at, as the callback counts itself busy before it reads
   // reader: one that found the reader is then seen busy.
@@ -270,13 +280,51 @@ void JackMidiClient::detach(std::size_t slot) noexcept {
   own.source.clear();
 }
 
-void JackMidiClient::waitIdle(std::size_t slot) const noexcept {
+uint64_t ProcessClient::attachSound(AudioRenderer& renderer) {
+  std::lock_guard guard(lock_);
+  if (!usable() || renderer_.load() != nullptr) return 0;
+  withSound_ = true;
+  const bool fresh = outputs_[0].load() == nullptr;
+  if (!registerOutputs()) return 0;
+  if (fresh || (jack_port_connected(outputs_[0].load()) == 0 &&
+                jack_port_connected(outputs_[1].load()) == 0))
+    joinPlaybackPorts();
+  renderer_.store(&renderer);
+  return generation();
+}
+
+void ProcessClient::detachSound(AudioRenderer& renderer) noexcept {
+  AudioRenderer* own = &renderer;
+  renderer_.compare_exchange_strong(own, nullptr);
+  while (rendering_.load() != 0) sleepAWhile();
+}
+
+bool ProcessClient::registerOutputs() noexcept {
+  for (std::size_t i = 0; i < outputs_.size(); ++i) {
+    if (outputs_[i].load() != nullptr) continue;
+    outputs_[i].store(
+        jack_port_register(link_->jack, kOutputs[i], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+    if (outputs_[i].load() == nullptr) return false;
+  }
+  return true;
+}
+
+void ProcessClient::joinPlaybackPorts() noexcept {
+  const char** playback = jack_get_ports(link_->jack, nullptr, JACK_DEFAULT_AUDIO_TYPE,
+                                         JackPortIsPhysical | JackPortIsInput);
+  if (playback == nullptr) return;
+  for (std::size_t i = 0; i < outputs_.size() && playback[i] != nullptr; ++i)
+    jack_connect(link_->jack, jack_port_name(outputs_[i].load()), playback[i]);
+  jack_free(playback);
+}
+
+void ProcessClient::waitIdle(std::size_t slot) const noexcept {
   while (slots_[slot].busy.load() != 0) sleepAWhile();
 }
 
-int JackMidiClient::process(jack_nframes_t frames, void* link) noexcept {
+int ProcessClient::process(jack_nframes_t frames, void* link) noexcept {
   const auto& own = *static_cast<const Link*>(link);
-  JackMidiClient& client = *own.owner;
+  ProcessClient& client = *own.owner;
   // A client left behind reads nothing: its ports may belong to the next one by now.
   if (client.live_.load(std::memory_order_acquire) != &own) return 0;
   if (!client.threadKnown_.load(std::memory_order_relaxed)) {
@@ -284,6 +332,7 @@ int JackMidiClient::process(jack_nframes_t frames, void* link) noexcept {
     client.threadKnown_.store(true, std::memory_order_release);
   }
   const jack_nframes_t cycleStart = jack_last_frame_time(own.jack);
+  client.cycleStart_.store(cycleStart, std::memory_order_release);
   for (Slot& slot : client.slots_) {
     slot.busy.fetch_add(1);
     // Looked at again once counted busy, so that whoever leaves the link and then finds the
@@ -291,12 +340,30 @@ int JackMidiClient::process(jack_nframes_t frames, void* link) noexcept {
     if (client.live_.load() == &own) client.read(slot, frames, cycleStart);
     slot.busy.fetch_sub(1);  // the last touch of the reader: a closer may free it right after
   }
+  client.rendering_.fetch_add(1);
+  if (client.live_.load() == &own) client.renderSound(frames, cycleStart);
+  client.rendering_.fetch_sub(1);
   client.count_.fetch_add(1, std::memory_order_acq_rel);
   return 0;
 }
 
-void JackMidiClient::read(Slot& slot, jack_nframes_t frames, jack_nframes_t cycleStart) noexcept {
-  JackInputPort* reader = slot.reader.load();
+void ProcessClient::renderSound(jack_nframes_t frames, jack_nframes_t cycleStart) noexcept {
+  jack_port_t* left = outputs_[0].load();
+  jack_port_t* right = outputs_[1].load();
+  if (left == nullptr || right == nullptr) return;
+  auto* l = static_cast<float*>(jack_port_get_buffer(left, frames));
+  auto* r = static_cast<float*>(jack_port_get_buffer(right, frames));
+  if (AudioRenderer* renderer = renderer_.load()) {
+    renderer->render(l, r, frames, cycleStart);
+    return;
+  }
+  // An output buffer nobody writes holds whatever was there before.
+  std::fill_n(l, frames, 0.0f);
+  std::fill_n(r, frames, 0.0f);
+}
+
+void ProcessClient::read(Slot& slot, jack_nframes_t frames, jack_nframes_t cycleStart) noexcept {
+  MidiReader* reader = slot.reader.load();
   jack_port_t* port = slot.port.load();
   if (reader == nullptr || port == nullptr) return;
   void* buffer = jack_port_get_buffer(port, frames);
@@ -308,7 +375,7 @@ void JackMidiClient::read(Slot& slot, jack_nframes_t frames, jack_nframes_t cycl
   }
 }
 
-void JackMidiClient::shutdown(jack_status_t code, const char*, void* link) noexcept {
+void ProcessClient::shutdown(jack_status_t code, const char*, void* link) noexcept {
   auto& own = *static_cast<Link*>(link);
   // A client the server dropped for being too slow is closed as ever; the server lives on.
   if ((code & JackClientZombie) != 0) own.dropped.store(true, std::memory_order_release);
@@ -316,4 +383,14 @@ void JackMidiClient::shutdown(jack_status_t code, const char*, void* link) noexc
   wake();
 }
 
-}  // namespace varnkit::midi
+int ProcessClient::rateChanged(jack_nframes_t rate, void* link) noexcept {
+  static_cast<Link*>(link)->owner->rate_.store(rate, std::memory_order_release);
+  return 0;
+}
+
+int ProcessClient::periodChanged(jack_nframes_t frames, void* link) noexcept {
+  static_cast<Link*>(link)->owner->period_.store(frames, std::memory_order_release);
+  return 0;
+}
+
+}  // namespace varnkit::jack
