@@ -166,7 +166,8 @@ class Form1 : public QWidget,
   std::unique_ptr<DeviceWatch> soundWatch_;
   QTimer* soundTimer_ = nullptr;
   std::string captionBeforeLoss_;
-  std::string lossNotice_;  // the word on the last loss of the sound device
+  std::string lossNotice_;      // the word on the last loss of the sound device
+  std::string midiLossNotice_;  // the word on the last loss of the MIDI input device
   static constexpr std::chrono::milliseconds kMidiLook{2000};
   std::vector<std::string> kitFiles_;  // the file of each kit-list entry
   std::string lostMidiDevice_;  // the device that went away, until it is back or another is chosen

@@ -34,10 +34,12 @@ void Form1::lookAtMidiDevice() {
   midi_->InClose();
   midi->setChecked(item, false);
   midi->setChecked(0, true);
-  // The remembered choice stays, so that the next start opens the device too.
-  boxes_.MsgBox("The MIDI input \"" + lostMidiDevice_ +
-                    "\" is gone. VarnKit opens it again by itself when it is back.",
-                vbOKOnly | vbExclamation, "");
+  // The remembered choice stays, so that the next start opens the device too. The look goes
+  // on while the word is up: a box that waited for its answer would hold this very timer, and
+  // with it the device's return, until someone at the screen answers it.
+  midiLossNotice_ = "The MIDI input \"" + lostMidiDevice_ +
+                    "\" is gone. VarnKit opens it again by itself when it is back.";
+  boxes_.Notice(midiLossNotice_, vbOKOnly | vbExclamation, "");
 }
 
 void Form1::reopenMidiDevice() {
@@ -49,6 +51,7 @@ void Form1::reopenMidiDevice() {
     if (midi->Caption(k) == lostMidiDevice_) item = k;
   midi->setChecked(item, true);
   lostMidiDevice_.clear();
+  MessageBoxService::withdraw(midiLossNotice_);  // the loss it tells of is over
 }
 
 }  // namespace varnkit::ui

@@ -427,6 +427,30 @@ TEST_F(UserJourneyTest, AMidiDeviceThatGoesIsUncheckedAndOpenedAgainByNameWhenIt
   EXPECT_FALSE(f.midi->Checked(1));
 }
 
+// As for the sound device: nobody at the screen, and the input comes back all the same.
+TEST_F(UserJourneyTest, TheWordOnALostMidiDeviceHoldsNoReturnBackAndGoesWhenTheDeviceIsBack) {
+  const std::vector<std::string> devices{"Pads", "Keys"};
+  Form1& f = open(&devices);
+  f.m_Click(1);
+  MessageBoxService::setAnswerer(nullptr);
+  auto notice = [&]() -> QMessageBox* {
+    for (QMessageBox* box : f.findChildren<QMessageBox*>())
+      if (box->isVisible() && box->text().contains("opens it again by itself")) return box;
+    return nullptr;
+  };
+  bool answeredLate = false;
+  QTimer::singleShot(8000, &f, [&] {
+    if (QMessageBox* box = notice()) answeredLate = true, box->close();
+  });
+  midiFake->names = {"Keys"};
+  ASSERT_TRUE(pumpUntil([&] { return notice() != nullptr; }, 5s))
+      << "answered late: " << answeredLate;
+  midiFake->names = {"Keys", "Pads"};
+  EXPECT_TRUE(pumpUntil([&] { return f.midi->Checked(1); }, 5s));
+  EXPECT_TRUE(pumpUntil([&] { return notice() == nullptr; }, 1s));
+  EXPECT_FALSE(answeredLate);
+}
+
 TEST_F(UserJourneyTest, AKitImportedFromTheMenuIsSavedListedAndPlaysAfterTheUsualQuestion) {
   Form1& f = open();
   f.state().kitChanged = true;  // the kit in use is offered for saving
