@@ -10,6 +10,7 @@ constexpr unsigned kMostFrames = 8192;
 
 std::optional<audio::SoundApi> soundApi(const std::string& name) {
   if (name == "jack") return audio::SoundApi::Jack;
+  if (name == "pipewire") return audio::SoundApi::PipeWire;
   if (name == "pulse") return audio::SoundApi::Pulse;
   if (name == "alsa") return audio::SoundApi::Alsa;
   return std::nullopt;
@@ -32,7 +33,7 @@ std::string apply(const std::string& name, const std::string& value, Options& op
     options.kit = value;
   } else if (name == "--audio") {
     options.audio = soundApi(value);
-    if (!options.audio) return "--audio wants jack, pulse or alsa, not \"" + value + "\"";
+    if (!options.audio) return "--audio wants jack, pipewire, pulse or alsa, not \"" + value + "\"";
   } else if (name == "--buffer") {
     const auto n = frames(value);
     if (!n)
@@ -82,11 +83,12 @@ std::string UsageText() {
          "or a MIDI device.\n"
          "\n"
          "  --kit NAME         start with kit NAME instead of \"default\"\n"
-         "  --audio jack|pulse|alsa\n"
+         "  --audio jack|pipewire|pulse|alsa\n"
          "                     use only this sound back-end (otherwise the first that\n"
-         "                     works: JACK, PulseAudio, ALSA)\n"
-         "  --buffer FRAMES    buffer size asked of PulseAudio or ALSA, 16 to 8192\n"
-         "                     (JACK uses its server's period)\n"
+         "                     works: JACK, PipeWire, PulseAudio, ALSA)\n"
+         "  --buffer FRAMES    frames per cycle asked of PipeWire (default 128), buffer\n"
+         "                     size asked of PulseAudio or ALSA, 16 to 8192 (JACK uses\n"
+         "                     its server's period)\n"
          "  --midi NAME        open the MIDI input whose name contains NAME\n"
          "  --help             show this text and stop\n"
          "  --version          show the version and stop\n"

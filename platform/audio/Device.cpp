@@ -7,6 +7,7 @@
 
 #include "platform/audio/FrameClock.h"
 #include "platform/audio/JackOutput.h"
+#include "platform/audio/PipeWireOutput.h"
 #include "platform/audio/PlainPlayer.h"
 #include "platform/audio/RtAudioOutput.h"
 #include "platform/audio/SampleFile.h"
@@ -53,6 +54,11 @@ Result<std::unique_ptr<OutputBackend>> openService(SoundApi api, const std::stri
     if (!jack.ok()) return jack.failure();
     return std::unique_ptr<OutputBackend>(std::move(jack).value());
   }
+  if (api == SoundApi::PipeWire) {
+    auto pipewire = PipeWireOutput::open(clientName, bufferFrames);
+    if (!pipewire.ok()) return pipewire.failure();
+    return std::unique_ptr<OutputBackend>(std::move(pipewire).value());
+  }
   auto out = RtAudioOutput::open(api, clientName, bufferFrames);
   if (!out.ok()) return out.failure();
   return std::unique_ptr<OutputBackend>(std::move(out).value());
@@ -79,7 +85,7 @@ Result<std::unique_ptr<Device>> Device::openDefault(const std::string& clientNam
   setenv("JACK_NO_START_SERVER", "1", 0);
   return open([clientName, choice]() -> Result<std::unique_ptr<OutputBackend>> {
     std::string reasons;
-    for (SoundApi api : {SoundApi::Jack, SoundApi::Pulse, SoundApi::Alsa}) {
+    for (SoundApi api : {SoundApi::Jack, SoundApi::PipeWire, SoundApi::Pulse, SoundApi::Alsa}) {
       if (choice.only && *choice.only != api) continue;
       auto out = openService(api, clientName, choice.bufferFrames);
       if (out.ok()) return std::move(out).value();

@@ -13,15 +13,16 @@ namespace varnkit::audio {
 class FrameClock;
 class Mixer;
 
-enum class SoundApi { Jack, Pulse, Alsa };
+enum class SoundApi { Jack, PipeWire, Pulse, Alsa };
 
 // The service's name as shown to people.
 std::string apiName(SoundApi api);
 
 // Which output the program asked for.
 struct OutputChoice {
-  std::optional<SoundApi> only;  // none: JACK, then PulseAudio, then ALSA, the first that works
-  unsigned bufferFrames = 0;     // per block, asked of PulseAudio or ALSA; 0: their default
+  // None: JACK, then PipeWire, then PulseAudio, then ALSA, the first that works.
+  std::optional<SoundApi> only;
+  unsigned bufferFrames = 0;  // per block, asked of PipeWire, PulseAudio or ALSA; 0: defaults
 };
 
 class OutputBackend {
@@ -29,7 +30,7 @@ class OutputBackend {
   virtual ~OutputBackend() = default;
   // The rate the stream runs at; the mixer runs at it too.
   virtual uint32_t sampleRate() const = 0;
-  // Which sound service carries the stream ("JACK", "PulseAudio", "ALSA", "offline").
+  // Which sound service carries the stream ("JACK", "PipeWire", "PulseAudio", "ALSA", "offline").
   virtual std::string name() const = 0;
   // Starts calling mixer.render on the audio thread. User-interface thread.
   virtual DsResult start(Mixer& mixer) = 0;

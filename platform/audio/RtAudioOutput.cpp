@@ -14,6 +14,8 @@ RtAudio::Api rtApi(SoundApi api) {
   switch (api) {
     case SoundApi::Jack:
       return RtAudio::UNIX_JACK;
+    case SoundApi::PipeWire:
+      return RtAudio::UNSPECIFIED;  // a back-end of its own
     case SoundApi::Pulse:
       return RtAudio::LINUX_PULSE;
     case SoundApi::Alsa:
@@ -60,6 +62,8 @@ std::string apiName(SoundApi api) {
   switch (api) {
     case SoundApi::Jack:
       return "JACK";
+    case SoundApi::PipeWire:
+      return "PipeWire";
     case SoundApi::Pulse:
       return "PulseAudio";
     case SoundApi::Alsa:

@@ -17,6 +17,11 @@ std::string portName(std::size_t slot) {
   return slot == 0 ? std::string("in") : "in " + std::to_string(slot + 1);
 }
 
+// The JACK library prints its complaints itself, one screenful for every try at a server that
+// is not there, which on a desktop without JACK is every start. VarnKit says what matters in
+// its own words.
+void quiet(const char*) {}
+
 void sleepAWhile() {
   std::this_thread::sleep_for(std::chrono::microseconds(200));
 }
@@ -45,7 +50,11 @@ ProcessClient* ProcessClient::get(bool withSound) {
   Clients& all = clients();
   const char* server = std::getenv("JACK_DEFAULT_SERVER");
   std::lock_guard guard(all.lock);
-  [[maybe_unused]] static const int closing = std::atexit(&ProcessClient::closeAll);
+  [[maybe_unused]] static const int closing = [] {
+    jack_set_error_function(&quiet);
+    jack_set_info_function(&quiet);
+    return std::atexit(&ProcessClient::closeAll);
+  }();
   [[maybe_unused]] static const bool mending = [] {
     losses();
     std::thread(&ProcessClient::mendAll).detach();

@@ -130,7 +130,7 @@ TEST_F(InstalledVarnKit, OptionsAreCheckedBeforeAnyWindowAndShapeTheStart) {
   const Finished help = run({installed.string(), "--help"}, noDisplay);
   EXPECT_EQ(help.status, 0);
   for (const char* option :
-       {"--kit NAME", "--audio jack|pulse|alsa", "--buffer FRAMES", "--midi NAME", "--version"})
+       {"--kit NAME", "--audio jack|pipewire|pulse|alsa", "--buffer FRAMES", "--midi NAME", "--version"})
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
   // Only the back-end asked for is tried: with JACK there but no PulseAudio, no sound device.

@@ -1,0 +1,71 @@
+#pragma once
+// The output stream as a PipeWire playback stream of VarnKit's own: stereo float to the
+// default sink, followed when the user switches outputs, at a quantum VarnKit asks for itself,
+// so that a desktop's sound server plays a hit within a few milliseconds.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+#include "platform/audio/OutputBackend.h"
+
+struct pw_thread_loop;
+struct pw_context;
+struct pw_core;
+struct pw_stream;
+
+namespace varnkit::audio {
+
+class PipeWireOutput final : public OutputBackend {
+ public:
+  // The rate the stream asks for: PipeWire's own default graph rate, so that nothing is
+  // resampled on a stock desktop.
+  static constexpr uint32_t kRate = 48000;
+  // Frames per cycle asked for when the caller names none.
+  static constexpr unsigned kQuantum = 128;
+  // Nothing taken for this long after the stream ran: the server has stopped taking sound.
+  static constexpr std::chrono::milliseconds kStallLimit{750};
+  // A stream that never starts running within this long is not getting to a sink.
+  static constexpr std::chrono::milliseconds kStartLimit{2000};
+
+  // Connects to the PipeWire server the user's session runs (XDG_RUNTIME_DIR), asking for
+  // quantum frames per cycle (0: kQuantum). Fails at once when no server answers.
+  // User-interface thread.
+  static Result<std::unique_ptr<PipeWireOutput>> open(const std::string& clientName,
+                                                      unsigned quantum = 0);
+  ~PipeWireOutput() override;
+  PipeWireOutput(const PipeWireOutput&) = delete;
+  PipeWireOutput& operator=(const PipeWireOutput&) = delete;
+
+  uint32_t sampleRate() const override { return kRate; }
+  std::string name() const override { return "PipeWire"; }
+  // The quantum asked for.
+  unsigned quantum() const { return quantum_; }
+  DsResult start(Mixer& mixer) override;
+  void stop() noexcept override;
+  // The server went away or failed the stream, or it took no sound for kStallLimit.
+  // User-interface thread.
+  bool lost() noexcept override;
+
+ private:
+  struct Loop;
+  PipeWireOutput(std::unique_ptr<Loop> loop, std::string clientName, unsigned quantum);
+  static void onProcess(void* self) noexcept;
+  static void onStateChanged(void* self, int old, int state, const char* error) noexcept;
+  static void onCoreError(void* self, uint32_t id, int seq, int res, const char* message) noexcept;
+  void render() noexcept;
+
+  std::unique_ptr<Loop> loop_;
+  const std::string clientName_;
+  const unsigned quantum_;
+  Mixer* mixer_ = nullptr;
+  pw_stream* stream_ = nullptr;
+  std::atomic<bool> failed_{false};       // the server or the stream said so
+  std::atomic<uint64_t> framesTaken_{0};  // by the server, in its cycles
+  uint64_t seenFrames_ = 0;               // user-interface thread: what lost() last saw
+  std::chrono::steady_clock::time_point seenAt_{};
+  bool ran_ = false;  // user-interface thread: frames were taken since the start
+};
+
+}  // namespace varnkit::audio
