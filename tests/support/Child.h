@@ -18,6 +18,12 @@ extern char** environ;
 namespace varnkit::testing {
 
 // A child process, ended with the object.
+// Where a child's output goes when nobody reads it.
+inline int devNull() {
+  static const int fd = ::open("/dev/null", O_WRONLY);
+  return fd;
+}
+
 class Child {
  public:
   // outFd, errFd: where its output and its complaints go, -1 for the test's own.
@@ -45,6 +51,7 @@ class Child {
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
 
+  pid_t pid() const { return pid_; }
   bool running() {
     if (pid_ <= 0 || exited_) return false;
     int status = 0;
@@ -105,10 +112,6 @@ class JackServer {
   void crash() { server_.end(SIGKILL); }
 
  private:
-  static int devNull() {
-    static const int fd = ::open("/dev/null", O_WRONLY);
-    return fd;
-  }
   Child server_;
   bool ok_ = false;
 };

@@ -44,11 +44,6 @@ constexpr const char* kProbeName = "stall-probe";
 // The share of the cycles a running graph must give the probe; lenient for a busy machine.
 constexpr double kShare = 0.3;
 
-int devNull() {
-  static const int fd = ::open("/dev/null", O_WRONLY);
-  return fd;
-}
-
 // A child process that is asked to end and, when it does not, made to: a program stuck in a
 // call to a stalled server must not keep the test waiting.
 class Process {
