@@ -9,6 +9,7 @@
 #include "platform/audio/JackOutput.h"
 #include "platform/audio/PipeWireOutput.h"
 #include "platform/audio/PlainPlayer.h"
+#include "platform/audio/PulseOutput.h"
 #include "platform/audio/RtAudioOutput.h"
 #include "platform/audio/SampleFile.h"
 
@@ -58,6 +59,11 @@ Result<std::unique_ptr<OutputBackend>> openService(SoundApi api, const std::stri
     auto pipewire = PipeWireOutput::open(clientName, bufferFrames);
     if (!pipewire.ok()) return pipewire.failure();
     return std::unique_ptr<OutputBackend>(std::move(pipewire).value());
+  }
+  if (api == SoundApi::Pulse) {
+    auto pulse = PulseOutput::open(clientName, bufferFrames);
+    if (!pulse.ok()) return pulse.failure();
+    return std::unique_ptr<OutputBackend>(std::move(pulse).value());
   }
   auto out = RtAudioOutput::open(api, clientName, bufferFrames);
   if (!out.ok()) return out.failure();

@@ -1,5 +1,6 @@
 #pragma once
-// The output stream over RtAudio: PulseAudio or ALSA (JACK has a client of its own).
+// The output stream over RtAudio, for ALSA: JACK, PipeWire and PulseAudio have back-ends of
+// their own.
 
 #include <memory>
 #include <string>
