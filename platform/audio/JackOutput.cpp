@@ -51,13 +51,26 @@ std::shared_ptr<const FrameClock> JackOutput::clock() const {
 bool JackOutput::lost() noexcept {
   // Every buffer holds samples at the old rate when the rate changed: the device must be made
   // again, as after a new client.
-  return !client_.running() || client_.generation() != generation_ || client_.sampleRate() != rate_;
+  if (!client_.running() || client_.generation() != generation_ || client_.sampleRate() != rate_)
+    return true;
+  if (!active_) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (const uint64_t cycles = client_.count(); cycles != seenCycles_) {
+    seenCycles_ = cycles;
+    seenAt_ = now;
+    return false;
+  }
+  if (now - seenAt_ <= kStallLimit) return false;
+  client_.stalled(generation_);
+  return true;
 }
 
 DsResult JackOutput::start(Mixer& mixer) {
   mixer_ = &mixer;
   if (lost() || client_.attachSound(*this) != generation_) return DsResult::NoDriver;
   active_ = true;
+  seenCycles_ = client_.count();
+  seenAt_ = std::chrono::steady_clock::now();
   return DsResult::Ok;
 }
 

@@ -3,6 +3,7 @@
 // system's playback ports, and the server's frame clock read through the same client.
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -27,7 +28,11 @@ class JackOutput final : public OutputBackend, private jack::AudioRenderer {
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
   std::shared_ptr<const FrameClock> clock() const override;
-  // True once the server shut the client down, dropped it or changed its rate.
+  // A server that runs no cycle for this long is gone, whether or not it said so.
+  static constexpr std::chrono::milliseconds kStallLimit{750};
+
+  // True once the server shut the client down, dropped it, changed its rate or stopped
+  // running cycles. User-interface thread.
   bool lost() noexcept override;
 
  private:
@@ -41,6 +46,8 @@ class JackOutput final : public OutputBackend, private jack::AudioRenderer {
   std::unique_ptr<float[]> block_;  // interleaved, sized once
   std::shared_ptr<JackClock> clock_;
   bool active_ = false;
+  uint64_t seenCycles_ = 0;  // what lost() last saw, and when
+  std::chrono::steady_clock::time_point seenAt_{};
 };
 
 }  // namespace varnkit::audio

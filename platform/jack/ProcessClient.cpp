@@ -184,6 +184,11 @@ void ProcessClient::dropped() noexcept {
   if (usable()) shutdown(JackClientZombie, "", link_);
 }
 
+void ProcessClient::stalled(uint64_t generation) noexcept {
+  std::lock_guard guard(lock_);
+  if (usable() && generation == this->generation()) shutdown(JackFailure, "", link_);
+}
+
 void ProcessClient::closeAll() noexcept {
   Clients& all = clients();
   std::lock_guard guard(all.lock);

@@ -135,6 +135,10 @@ class ProcessClient {
   // server that lives on): the client opens anew on that server and the inputs follow it.
   // Not on the process thread.
   void dropped() noexcept;
+  // The client of generation runs no cycles and its server told nothing: taken as gone, as
+  // JACK on PipeWire never calls the shutdown callback when PipeWire dies. Not on the process
+  // thread.
+  void stalled(uint64_t generation) noexcept;
 
  private:
   // A MIDI input port of the client. The process callback reads reader, and port through it;
