@@ -54,13 +54,7 @@ bool JackOutput::lost() noexcept {
   if (!client_.running() || client_.generation() != generation_ || client_.sampleRate() != rate_)
     return true;
   if (!active_) return false;
-  const auto now = std::chrono::steady_clock::now();
-  if (const uint64_t cycles = client_.count(); cycles != seenCycles_) {
-    seenCycles_ = cycles;
-    seenAt_ = now;
-    return false;
-  }
-  if (now - seenAt_ <= kStallLimit) return false;
+  if (!cycles_.stalled(client_.count(), kStallLimit, kStallLimit)) return false;
   client_.stalled(generation_);
   return true;
 }
@@ -69,8 +63,7 @@ DsResult JackOutput::start(Mixer& mixer) {
   mixer_ = &mixer;
   if (lost() || client_.attachSound(*this) != generation_) return DsResult::NoDriver;
   active_ = true;
-  seenCycles_ = client_.count();
-  seenAt_ = std::chrono::steady_clock::now();
+  cycles_.restart(client_.count());
   return DsResult::Ok;
 }
 

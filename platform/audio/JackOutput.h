@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/audio/OutputBackend.h"
+#include "platform/audio/ProgressWatch.h"
 #include "platform/jack/ProcessClient.h"
 
 namespace varnkit::audio {
@@ -46,8 +47,7 @@ class JackOutput final : public OutputBackend, private jack::AudioRenderer {
   std::unique_ptr<float[]> block_;  // interleaved, sized once
   std::shared_ptr<JackClock> clock_;
   bool active_ = false;
-  uint64_t seenCycles_ = 0;  // what lost() last saw, and when
-  std::chrono::steady_clock::time_point seenAt_{};
+  ProgressWatch cycles_;  // user-interface thread
 };
 
 }  // namespace varnkit::audio

@@ -74,8 +74,7 @@ Result<std::unique_ptr<PipeWireOutput>> PipeWireOutput::open(const std::string& 
   return self;
 }
 
-PipeWireOutput::PipeWireOutput(std::unique_ptr<Loop> loop, std::string clientName,
-                               unsigned quantum)
+PipeWireOutput::PipeWireOutput(std::unique_ptr<Loop> loop, std::string clientName, unsigned quantum)
     : loop_(std::move(loop)), clientName_(std::move(clientName)), quantum_(quantum) {}
 
 PipeWireOutput::~PipeWireOutput() {
@@ -119,16 +118,14 @@ DsResult PipeWireOutput::start(Mixer& mixer) {
     info.position[0] = SPA_AUDIO_CHANNEL_FL;
     info.position[1] = SPA_AUDIO_CHANNEL_FR;
     const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-    connected = pw_stream_connect(
-        stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-        pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
-                        PW_STREAM_FLAG_RT_PROCESS),
-        params, 1);
+    connected =
+        pw_stream_connect(stream_, PW_DIRECTION_OUTPUT, PW_ID_ANY,
+                          pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                          PW_STREAM_FLAG_RT_PROCESS),
+                          params, 1);
   }
   pw_thread_loop_unlock(loop_->thread);
-  seenAt_ = std::chrono::steady_clock::now();
-  seenFrames_ = framesTaken_.load();
-  ran_ = false;
+  taken_.restart(framesTaken_.load());
   if (connected < 0) {
     stop();
     return DsResult::NoDriver;
@@ -150,15 +147,7 @@ void PipeWireOutput::stop() noexcept {
 bool PipeWireOutput::lost() noexcept {
   if (stream_ == nullptr) return false;
   if (failed_.load(std::memory_order_acquire)) return true;
-  const auto now = std::chrono::steady_clock::now();
-  const uint64_t frames = framesTaken_.load(std::memory_order_acquire);
-  if (frames != seenFrames_) {
-    seenFrames_ = frames;
-    seenAt_ = now;
-    ran_ = true;
-    return false;
-  }
-  return now - seenAt_ > (ran_ ? kStallLimit : kStartLimit);
+  return taken_.stalled(framesTaken_.load(std::memory_order_acquire), kStallLimit, kStartLimit);
 }
 
 void PipeWireOutput::onProcess(void* self) noexcept {

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/audio/OutputBackend.h"
+#include "platform/audio/ProgressWatch.h"
 
 struct pw_thread_loop;
 struct pw_context;
@@ -63,9 +64,7 @@ class PipeWireOutput final : public OutputBackend {
   pw_stream* stream_ = nullptr;
   std::atomic<bool> failed_{false};       // the server or the stream said so
   std::atomic<uint64_t> framesTaken_{0};  // by the server, in its cycles
-  uint64_t seenFrames_ = 0;               // user-interface thread: what lost() last saw
-  std::chrono::steady_clock::time_point seenAt_{};
-  bool ran_ = false;  // user-interface thread: frames were taken since the start
+  ProgressWatch taken_;                   // user-interface thread
 };
 
 }  // namespace varnkit::audio

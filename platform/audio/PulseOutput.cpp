@@ -46,8 +46,7 @@ PulseOutput::~PulseOutput() {
 DsResult PulseOutput::start(Mixer& mixer) {
   if (thread_.joinable() || failed_.load()) return DsResult::NoDriver;
   mixer_ = &mixer;
-  seenAt_ = std::chrono::steady_clock::now();
-  seenBlocks_ = blocksTaken_.load();
+  taken_.restart(blocksTaken_.load());
   running_.store(true);
   ended_.store(false);
   thread_ = std::thread([this] { run(); });
@@ -73,14 +72,8 @@ void PulseOutput::stop() noexcept {
 bool PulseOutput::lost() noexcept {
   if (!thread_.joinable() && !failed_.load()) return false;
   if (failed_.load(std::memory_order_acquire)) return true;
-  const auto now = std::chrono::steady_clock::now();
-  const uint64_t blocks = blocksTaken_.load(std::memory_order_acquire);
-  if (blocks != seenBlocks_) {
-    seenBlocks_ = blocks;
-    seenAt_ = now;
-    return false;
-  }
-  return now - seenAt_ > kStallLimit;
+  // A server takes the first blocks at once, so the start needs no longer allowance.
+  return taken_.stalled(blocksTaken_.load(std::memory_order_acquire), kStallLimit, kStallLimit);
 }
 
 void PulseOutput::run() noexcept {

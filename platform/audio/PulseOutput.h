@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/audio/OutputBackend.h"
+#include "platform/audio/ProgressWatch.h"
 
 struct pa_simple;
 
@@ -57,8 +58,7 @@ class PulseOutput final : public OutputBackend {
   bool abandoned_ = false;         // its thread hung in a write and was let go
   std::atomic<bool> failed_{false};
   std::atomic<uint64_t> blocksTaken_{0};
-  uint64_t seenBlocks_ = 0;  // user-interface thread: what lost() last saw
-  std::chrono::steady_clock::time_point seenAt_{};
+  ProgressWatch taken_;  // user-interface thread
 };
 
 }  // namespace varnkit::audio

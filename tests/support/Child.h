@@ -98,6 +98,22 @@ class Child {
   bool exited_ = false;
 };
 
+// What a command prints on its standard output, run to its end with env over the test's own
+// environment.
+inline std::string outputOf(const std::vector<std::string>& argv,
+                            const std::map<std::string, std::string>& env) {
+  int fds[2];
+  if (pipe(fds) != 0) return "";
+  Child run(argv, env, fds[1], devNull());
+  close(fds[1]);
+  std::string out;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
+  close(fds[0]);
+  run.wait();
+  return out;
+}
+
 // A private JACK server on the dummy back-end, for tests that stop and start servers.
 class JackServer {
  public:

@@ -69,16 +69,7 @@ class PipeWireSession {
   // What a command run in the session prints, for at most seconds.
   std::string run(std::vector<std::string> argv, int seconds = 10) const {
     argv.insert(argv.begin(), {"timeout", std::to_string(seconds)});
-    int fds[2];
-    if (pipe(fds) != 0) return "";
-    Child child(argv, env_, fds[1], devNull());
-    close(fds[1]);
-    std::string out;
-    char buffer[4096];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-    close(fds[0]);
-    child.wait();
-    return out;
+    return outputOf(argv, env_);
   }
 
  private:

@@ -36,16 +36,7 @@ class VirtualX {
   // Runs xdotool with args on this display, for at most seconds; its output.
   std::string xdotool(std::vector<std::string> args, int seconds = 20) const {
     args.insert(args.begin(), {"timeout", std::to_string(seconds), "xdotool"});
-    int fds[2];
-    if (pipe(fds) != 0) return "";
-    Child run(args, {{"DISPLAY", display_}}, fds[1]);
-    close(fds[1]);
-    std::string out;
-    char buffer[256];
-    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
-    close(fds[0]);
-    run.wait();
-    return out;
+    return outputOf(args, {{"DISPLAY", display_}});
   }
 
  private:
