@@ -225,6 +225,23 @@ TEST_F(VarnKitOnPipeWire, TheBufferOptionSetsTheQuantumTheGraphRunsAt) {
   EXPECT_GT(peakWhilePressing("w"), 0.3f);
 }
 
+// The user switches outputs, as in the desktop's sound settings: the stream goes along.
+TEST_F(VarnKitOnPipeWire, FollowsTheDefaultOutputWhenTheUserSwitchesIt) {
+  start();
+  ASSERT_FALSE(window_.empty()) << "no window";
+  ASSERT_TRUE(waitFor([&] { return runs(); }, 5s)) << "no VarnKit stream";
+  const auto playsTo = [&](const std::string& sink) {
+    const std::string links = session_.run({"pw-link", "-l"}, 3);
+    return links.find("VarnKit:output_FL\n  |-> " + sink + ":playback_FL") != std::string::npos;
+  };
+  for (const char* sink : {"varnkit-first", "varnkit-second"})
+    session_.run({"pactl", "load-module", "module-null-sink", std::string("sink_name=") + sink});
+  for (const char* sink : {"varnkit-first", "varnkit-second", "varnkit-first"}) {
+    session_.run({"pactl", "set-default-sink", sink});
+    EXPECT_TRUE(waitFor([&] { return playsTo(sink); }, 3s)) << sink;
+  }
+}
+
 // Through pipewire-pulse, as on a system that runs PulseAudio: the stream asks for its latency
 // with buffer attributes, where a stream that asks for none gets thousands of frames and pushes
 // the whole graph to a long cycle.
