@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace varnkit::audio {
@@ -17,6 +18,9 @@ class FrameClock {
   virtual uint32_t cycleStart() const noexcept = 0;
   // Any thread: frames per device cycle.
   virtual uint32_t period() const noexcept = 0;
+  // Any thread: the frame at which a note arriving now sounds, a fixed delay after its
+  // arrival, for a device that knows when its cycles run; none where the device cannot say.
+  virtual std::optional<uint32_t> frameForArrivalNow() const noexcept { return std::nullopt; }
 };
 
 }  // namespace varnkit::audio

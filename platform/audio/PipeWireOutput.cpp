@@ -3,6 +3,7 @@
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
+#include <time.h>
 #include <algorithm>
 #include <cerrno>
 #include <string>
@@ -25,6 +26,41 @@ void initOnce() {
 }
 
 }  // namespace
+
+void PipeWireClock::stamp(uint32_t first, uint32_t frames, int64_t ns) noexcept {
+  const uint32_t seq = seq_.load(std::memory_order_relaxed);
+  seq_.store(seq + 1, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_release);
+  first_.store(first, std::memory_order_relaxed);
+  frames_.store(frames, std::memory_order_relaxed);
+  ns_.store(ns, std::memory_order_relaxed);
+  seq_.store(seq + 2, std::memory_order_release);
+}
+
+PipeWireClock::Stamp PipeWireClock::read() const noexcept {
+  for (;;) {
+    const uint32_t before = seq_.load(std::memory_order_acquire);
+    const Stamp s{first_.load(std::memory_order_relaxed), frames_.load(std::memory_order_relaxed),
+                  ns_.load(std::memory_order_relaxed)};
+    std::atomic_thread_fence(std::memory_order_acquire);
+    if ((before & 1) == 0 && seq_.load(std::memory_order_relaxed) == before) return s;
+  }
+}
+
+std::optional<uint32_t> PipeWireClock::frameForArrival(int64_t monotonicNs) const noexcept {
+  const Stamp s = read();
+  if (s.frames == 0) return std::nullopt;
+  const int64_t since = std::clamp<int64_t>(monotonicNs - s.ns, 0, 1'000'000'000);
+  const int64_t into =
+      std::min<int64_t>(since * PipeWireOutput::kRate / 1'000'000'000, 2 * int64_t(s.frames));
+  return s.first + s.frames + uint32_t(into);
+}
+
+std::optional<uint32_t> PipeWireClock::frameForArrivalNow() const noexcept {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return frameForArrival(int64_t(now.tv_sec) * 1'000'000'000 + now.tv_nsec);
+}
 
 // The thread that runs the connection, and the objects on it; its lock guards every call into
 // them but the process callback's. Torn down in the order PipeWire wants.
@@ -75,7 +111,14 @@ Result<std::unique_ptr<PipeWireOutput>> PipeWireOutput::open(const std::string& 
 }
 
 PipeWireOutput::PipeWireOutput(std::unique_ptr<Loop> loop, std::string clientName, unsigned quantum)
-    : loop_(std::move(loop)), clientName_(std::move(clientName)), quantum_(quantum) {}
+    : loop_(std::move(loop)),
+      clientName_(std::move(clientName)),
+      quantum_(quantum),
+      clock_(std::make_shared<PipeWireClock>()) {}
+
+std::shared_ptr<const FrameClock> PipeWireOutput::clock() const {
+  return clock_;
+}
 
 PipeWireOutput::~PipeWireOutput() {
   stop();
@@ -162,9 +205,13 @@ void PipeWireOutput::render() noexcept {
   if (out == nullptr) return;
   uint32_t frames = data.maxsize / kStride;
   if (buffer->requested != 0) frames = uint32_t(std::min<uint64_t>(buffer->requested, frames));
+  pw_time time{};
+  pw_stream_get_time_n(stream_, &time, sizeof time);  // reads the graph's position, no call
+  const auto first = uint32_t(framesTaken_.load(std::memory_order_relaxed));
+  clock_->stamp(first, frames, time.now);
   for (uint32_t done = 0; done < frames;) {
     const uint32_t n = std::min(frames - done, kBlockCapacity);
-    mixer_->render(out + 2 * std::size_t(done), n);
+    mixer_->render(out + 2 * std::size_t(done), n, first + done);
     done += n;
   }
   data.chunk->offset = 0;

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "platform/audio/FrameClock.h"
 #include "platform/audio/OutputBackend.h"
 #include "platform/audio/ProgressWatch.h"
 
@@ -17,6 +19,35 @@ struct pw_core;
 struct pw_stream;
 
 namespace varnkit::audio {
+
+// The last cycle the stream rendered: its first frame, its length and when the graph ran it.
+// Written by the process callback, read by any thread; a reader that meets a write under way
+// reads again (it lasts a few stores).
+class PipeWireClock final : public FrameClock {
+ public:
+  // Process callback only.
+  void stamp(uint32_t first, uint32_t frames, int64_t ns) noexcept;
+
+  uint32_t cycleStart() const noexcept override { return read().first; }
+  uint32_t period() const noexcept override { return read().frames; }
+  // One quantum after the arrival: the frame in the next cycle that lies as far into it as
+  // the arrival lay into the last one. An arrival long after the last cycle (the stream
+  // stalls) is held to two cycles ahead. monotonicNs: CLOCK_MONOTONIC, as the graph's.
+  std::optional<uint32_t> frameForArrival(int64_t monotonicNs) const noexcept;
+  std::optional<uint32_t> frameForArrivalNow() const noexcept override;
+
+ private:
+  struct Stamp {
+    uint32_t first, frames;
+    int64_t ns;
+  };
+  Stamp read() const noexcept;
+
+  std::atomic<uint32_t> seq_{0};
+  std::atomic<uint32_t> first_{0};
+  std::atomic<uint32_t> frames_{0};
+  std::atomic<int64_t> ns_{0};
+};
 
 class PipeWireOutput final : public OutputBackend {
  public:
@@ -45,6 +76,9 @@ class PipeWireOutput final : public OutputBackend {
   unsigned quantum() const { return quantum_; }
   DsResult start(Mixer& mixer) override;
   void stop() noexcept override;
+  // The stream's own timeline, each cycle stamped with the monotonic time the graph ran it:
+  // a note that arrives at any moment is placed one quantum later, to the frame.
+  std::shared_ptr<const FrameClock> clock() const override;
   // The server went away or failed the stream, or it took no sound for kStallLimit.
   // User-interface thread.
   bool lost() noexcept override;
@@ -63,8 +97,9 @@ class PipeWireOutput final : public OutputBackend {
   Mixer* mixer_ = nullptr;
   pw_stream* stream_ = nullptr;
   std::atomic<bool> failed_{false};       // the server or the stream said so
-  std::atomic<uint64_t> framesTaken_{0};  // by the server, in its cycles
-  ProgressWatch taken_;                   // user-interface thread
+  std::atomic<uint64_t> framesTaken_{0};  // by the server, in its cycles: the timeline
+  std::shared_ptr<PipeWireClock> clock_;
+  ProgressWatch taken_;  // user-interface thread
 };
 
 }  // namespace varnkit::audio

@@ -74,8 +74,10 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices star
 void Form1::publishLiveKit() {
   audio::Device* device = state_->soundDevice();
   if (device == nullptr) return;
-  // Only JACK's MIDI frames are of the clock the mixer renders by.
-  const bool exact = device->frameClock() && device->serviceName() == "JACK";
+  // JACK's MIDI frames, and PipeWire's placing of notes on arrival, are of the clock the
+  // mixer renders by.
+  const std::string service = device->serviceName();
+  const bool exact = device->frameClock() && (service == "JACK" || service == "PipeWire");
   midiEvents_->setHitTarget(exact ? &device->mixer() : nullptr);
   liveKit_.update(*state_, getRoot, *device);
 }

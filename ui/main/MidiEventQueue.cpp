@@ -50,6 +50,11 @@ void MidiEventQueue::Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_
   const audio::FrameClock* clock = clock_.load(std::memory_order_acquire);
   Event e{Msg, Channel, Data1, Data2, std::nullopt, std::exchange(played_, false)};
   if (clock != nullptr) e.cycle = clock->cycleStart();
+  // A note from a port that tells no frame (the ALSA sequencer's) is placed on its arrival,
+  // where the device says, so every hit keeps the same delay; JACK's came with theirs.
+  constexpr int32_t kNoteOn = 144;
+  if (!e.played && clock != nullptr && Msg == kNoteOn && Data2 > 0)
+    if (const auto frame = clock->frameForArrivalNow()) e.played = hit(Msg, Data1, Data2, *frame);
   if (!queue_.push(e)) {
     dropped_.fetch_add(1, std::memory_order_relaxed);
     return;
@@ -61,10 +66,14 @@ void MidiEventQueue::Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_
 
 void MidiEventQueue::MessageAt(int32_t Msg, int16_t, int16_t Data1, int16_t Data2,
                                uint32_t Frame) noexcept {
+  played_ = hit(Msg, Data1, Data2, Frame);
+}
+
+bool MidiEventQueue::hit(int32_t Msg, int16_t Data1, int16_t Data2, uint32_t frame) noexcept {
   constexpr int32_t kNoteOn = 144;
   audio::Mixer* mixer = hitTarget_.load(std::memory_order_acquire);
-  if (mixer == nullptr || Msg != kNoteOn || Data2 <= 0) return;
-  played_ = mixer->postHit({uint8_t(Data1 & 0x7f), uint8_t(Data2 & 0x7f), Frame});
+  if (mixer == nullptr || Msg != kNoteOn || Data2 <= 0) return false;
+  return mixer->postHit({uint8_t(Data1 & 0x7f), uint8_t(Data2 & 0x7f), frame});
 }
 
 void MidiEventQueue::deliver() {

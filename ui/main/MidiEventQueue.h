@@ -72,6 +72,8 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
 
  private:
   class Watched;
+  // MIDI thread: a note on to the hit target at frame; whether it took it.
+  bool hit(int32_t Msg, int16_t Data1, int16_t Data2, uint32_t frame) noexcept;
   void watch();
   void stopWatching();
   void watchLoop();

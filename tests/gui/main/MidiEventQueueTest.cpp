@@ -124,6 +124,28 @@ bool forbidSystemCalls(int fd) {
 #endif
 }
 
+// A device that places notes on their arrival (PipeWire's) gets the note ons of a port that
+// tells no frame straight into its mixer; the window then only shows them.
+TEST_F(MidiEventQueueTest, NoteOnsOfAPortWithoutFramesGoToTheMixerWhereTheDeviceSays) {
+  struct PlacingClock : FixedClock {
+    std::optional<uint32_t> frameForArrivalNow() const noexcept override { return 5000; }
+  };
+  audio::Mixer mixer(48000);
+  std::vector<bool> played;
+  MidiEventQueue placed([&](int32_t, int16_t, int16_t, int16_t, std::optional<uint32_t>, bool p) {
+    played.push_back(p);
+  });
+  placed.setHitTarget(&mixer);
+  placed.setClock(std::make_shared<FixedClock>());  // JACK's: frames come with the messages
+  placed.Message(144, 9, 36, 100);
+  placed.setClock(std::make_shared<PlacingClock>());
+  placed.Message(144, 9, 36, 100);
+  placed.Message(144, 9, 38, 0);  // a note on at velocity 0 is a note off
+  placed.Message(128, 9, 36, 0);
+  placed.deliver();
+  EXPECT_EQ(played, (std::vector<bool>{false, true, false, false}));
+}
+
 TEST_F(MidiEventQueueTest, TheMidiThreadQueuesWithoutASingleSystemCallEvenWhenFull) {
   ASSERT_EQ(input->InOpen(0), 0);
   send(0);  // a sanitizer's first check of the clock's type makes system calls of its own

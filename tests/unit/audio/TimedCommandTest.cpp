@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/audio/Mixer.h"
+#include "platform/audio/PipeWireOutput.h"
 #include "tests/support/AudioFixture.h"
 
 namespace varnkit::audio {
@@ -110,6 +111,23 @@ TEST(TimedCommands, TheOfflineClockCountsRenderedFramesAndTimesCommandsTwoCycles
   for (std::size_t i = 0; i < 1024; ++i) left[i] = out[2 * i];
   EXPECT_EQ(onset(left) + 350, 300u + 2 * 128);
   EXPECT_FALSE(Device::openOffline(44100)->frameClock());
+}
+
+// A note from a port that tells no frame is placed on its arrival: as far into the next cycle
+// as it came into the last one, so that every note sounds one quantum after it arrived.
+TEST(TimedCommands, ANoteIsPlacedOneQuantumAfterItsArrivalWhereverInTheCycleItCame) {
+  PipeWireClock clock;
+  EXPECT_FALSE(clock.frameForArrival(0)) << "no cycle has run yet";
+  const int64_t cycleAt = 5'000'000'000;
+  clock.stamp(48000, 128, cycleAt);
+  EXPECT_EQ(clock.cycleStart(), 48000u);
+  EXPECT_EQ(clock.period(), 128u);
+  for (int64_t us : {0, 1, 1000, 2000, 2666})
+    EXPECT_EQ(*clock.frameForArrival(cycleAt + us * 1000), 48000 + 128 + uint32_t(us * 48 / 1000))
+        << us << " us into the cycle";
+  // Read before the cycle's stamp was written, or long after it on a stalled stream.
+  EXPECT_EQ(*clock.frameForArrival(cycleAt - 5000), 48128u);
+  EXPECT_EQ(*clock.frameForArrival(cycleAt + 1'000'000'000), 48000u + 128 + 256);
 }
 
 }  // namespace
