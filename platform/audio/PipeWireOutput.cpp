@@ -27,23 +27,21 @@ void initOnce() {
 
 }  // namespace
 
+// Every access is sequentially consistent: the one order of them all is what keeps a reader
+// from taking half of one stamp and half of the next, with no fence to reason about.
 void PipeWireClock::stamp(uint32_t first, uint32_t frames, int64_t ns) noexcept {
-  const uint32_t seq = seq_.load(std::memory_order_relaxed);
-  seq_.store(seq + 1, std::memory_order_relaxed);
-  std::atomic_thread_fence(std::memory_order_release);
-  first_.store(first, std::memory_order_relaxed);
-  frames_.store(frames, std::memory_order_relaxed);
-  ns_.store(ns, std::memory_order_relaxed);
-  seq_.store(seq + 2, std::memory_order_release);
+  seq_.fetch_add(1);  // odd: a write is under way
+  first_.store(first);
+  frames_.store(frames);
+  ns_.store(ns);
+  seq_.fetch_add(1);
 }
 
 PipeWireClock::Stamp PipeWireClock::read() const noexcept {
   for (;;) {
-    const uint32_t before = seq_.load(std::memory_order_acquire);
-    const Stamp s{first_.load(std::memory_order_relaxed), frames_.load(std::memory_order_relaxed),
-                  ns_.load(std::memory_order_relaxed)};
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if ((before & 1) == 0 && seq_.load(std::memory_order_relaxed) == before) return s;
+    const uint32_t before = seq_.load();
+    const Stamp s{first_.load(), frames_.load(), ns_.load()};
+    if ((before & 1) == 0 && seq_.load() == before) return s;
   }
 }
 
