@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/EndOnSignal.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "sound/SoundOutput.h"
 
 namespace varnkit {

@@ -11,7 +11,7 @@
 #include "app/Options.h"
 #include "app/OwnModule.h"
 #include "app/VarnKit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "platform/files/Lookup.h"
 #include "platform/files/UserFolders.h"

@@ -197,7 +197,7 @@ Figures runVarnKit(int period, int notes) {
   ui::Form1 form(app.path().string(), app::comMidiInputFactory());
   form.Form_Load();
   form.state().kit().Instrument(0).add(0, 0, 0, "hit.wav", app.path().string());
-  form.publishLiveKit();
+  form.publishKit();
   rig.listenTo("VarnKit:");
   for (int k = 1; k < form.midi->Count(); ++k)
     if (form.midi->Caption(k).find("varnkit-latency-rig") != std::string::npos)

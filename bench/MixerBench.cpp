@@ -35,7 +35,7 @@ void BM_MixVoices(benchmark::State& state) {
   }
   std::vector<float> out(2 * kBlock);
   for (auto _ : state) {
-    device->mixer().render(out.data(), kBlock);
+    device->engine().render(out.data(), kBlock);
     benchmark::DoNotOptimize(out.data());
   }
   state.counters["s_per_voice_frame"] =

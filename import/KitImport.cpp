@@ -8,7 +8,7 @@
 #include "import/Hydrogen.h"
 #include "import/Sfz.h"
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/KitState.h"
 #include "kit/Layer.h"
 #include "kit/WindowLink.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 
 namespace varnkit {
 

@@ -1,6 +1,6 @@
 #include "kit/Drumkit.h"
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/KitState.h"
 
 namespace varnkit {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/files/TextFiles.h"
 
 namespace varnkit {

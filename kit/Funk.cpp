@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/profile/Profile.h"
 
 namespace varnkit {

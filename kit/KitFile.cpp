@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/KitState.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/FolderUpdate.h"

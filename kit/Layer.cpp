@@ -1,8 +1,7 @@
 #include "kit/Layer.h"
 
-#include <cmath>
-
-#include "kit/Error.h"
+#include "platform/Error.h"
+#include "engine/Level.h"
 #include "kit/KitState.h"
 #include "kit/Preset.h"
 #include "platform/audio/Device.h"
@@ -24,11 +23,7 @@ bool fileExists(const std::string& file) {
 }  // namespace
 
 int32_t Layer::levelOf(int16_t Vol) {
-  const double q = 4000.0 / 127.0;
-  const double p = q * Vol;
-  const double d = 4000.0 - p;
-  const double r = d * -1.0;
-  return int32_t(std::floor(r));
+  return engine::levelOfVelocity(Vol);
 }
 
 bool Layer::CBuffer(const std::string& File) {

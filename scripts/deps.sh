@@ -7,7 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   librtaudio-dev librtmidi-dev libsndfile1-dev libmpg123-dev libsoxr-dev libarchive-dev
   jackd2 libjack-jackd2-dev
-  libpipewire-0.3-dev libpulse-dev libxtst-dev pipewire pipewire-bin wireplumber pipewire-pulse dbus-daemon
+  libpipewire-0.3-dev libpulse-dev libxtst-dev pipewire pipewire-bin wireplumber pipewire-pulse pipewire-jack
+  pulseaudio-utils dbus-daemon
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xdotool
   librsvg2-bin dpkg-dev desktop-file-utils appstream file man-db groff-base

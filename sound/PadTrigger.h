@@ -1,5 +1,8 @@
 #pragma once
-// Hitting and stopping pads: the only way the windows start and stop pad sounds.
+// Hitting and stopping pads: the only way the windows start and stop pad sounds. Both follow
+// the engine's hit rule: on the render thread at the start of the next block (or at the frame
+// the device's commands are timed for), or, for a pad whose sound reaches the plain player,
+// here and now on the pad's layers.
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/audio/PlainPlayer.h"
 
 namespace varnkit {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "import/KitImport.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "platform/files/UserFolders.h"
 

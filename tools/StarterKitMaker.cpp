@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/KitState.h"
 #include "platform/audio/Device.h"
 #include "platform/files/Lookup.h"

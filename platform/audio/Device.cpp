@@ -35,7 +35,7 @@ class OfflineOutput final : public OutputBackend {
         clock_(clockPeriod > 0 ? std::make_shared<OfflineClock>(clockPeriod) : nullptr) {}
   uint32_t sampleRate() const override { return rate_; }
   std::string name() const override { return "offline"; }
-  DsResult start(Mixer&) override { return DsResult::Ok; }
+  DsResult start(engine::Engine&) override { return DsResult::Ok; }
   void stop() noexcept override {}
   bool offline() const override { return true; }
   std::shared_ptr<const FrameClock> clock() const override { return clock_; }
@@ -75,7 +75,7 @@ Result<std::unique_ptr<OutputBackend>> openService(SoundApi api, const std::stri
 Device::Device(std::unique_ptr<OutputBackend> backend, BackendOpener opener)
     : backend_(std::move(backend)),
       opener_(std::move(opener)),
-      mixer_(std::make_shared<Mixer>(backend_->sampleRate())),
+      stage_(std::make_shared<Stage>(backend_->sampleRate())),
       coop_(std::make_shared<CooperativeLevel>()),
       plain_(std::make_unique<PlainPlayer>(*this)) {}
 
@@ -112,7 +112,7 @@ Result<std::unique_ptr<Device>> Device::open(BackendOpener opener) {
 }
 
 bool Device::startStream() {
-  return succeeded(backend_->start(*mixer_));
+  return succeeded(backend_->start(stage_->engine));
 }
 
 bool Device::lost() {
@@ -122,7 +122,7 @@ bool Device::lost() {
 void Device::goSilent() {
   if (silent_) return;
   backend_->stop();  // from here on nothing renders
-  mixer_->detach();
+  stage_->engine.detach();
   silent_ = true;
 }
 
@@ -132,9 +132,9 @@ Result<bool> Device::reopen() {
   auto backend = opener_();
   if (!backend.ok()) return backend.failure();
   backend_ = std::move(backend).value();
-  if (backend_->sampleRate() != mixer_->sampleRate()) {
-    mixer_->setRate(backend_->sampleRate());
-    toRemake_ = mixer_->buffers();
+  if (backend_->sampleRate() != stage_->engine.sampleRate()) {
+    stage_->engine.setRate(backend_->sampleRate());
+    toRemake_ = stage_->buffers;
     return false;
   }
   if (!play()) return Failure{DsResult::NoDriver, serviceName() + ": the stream did not start"};
@@ -144,11 +144,11 @@ Result<bool> Device::reopen() {
 bool Device::remakeSome(std::chrono::milliseconds budget) {
   if (!silent_) return true;
   const auto until = std::chrono::steady_clock::now() + budget;
-  // Newest first; a buffer that went away meanwhile has left the mixer's list.
+  // Newest first; a buffer that went away meanwhile has left the stage's list.
   while (!toRemake_.empty()) {
     SoundBuffer* buffer = toRemake_.back();
     toRemake_.pop_back();
-    if (std::ranges::find(mixer_->buffers(), buffer) != mixer_->buffers().end()) buffer->remake();
+    if (std::ranges::find(stage_->buffers, buffer) != stage_->buffers.end()) buffer->remake();
     if (std::chrono::steady_clock::now() >= until) break;
   }
   return toRemake_.empty() && play();
@@ -156,13 +156,13 @@ bool Device::remakeSome(std::chrono::milliseconds budget) {
 
 // Starts the reopened stream; false (and still silent) when it does not start.
 bool Device::play() {
-  mixer_->attach();
+  stage_->engine.attach();
   if (startStream()) {
     silent_ = false;
     return true;
   }
   backend_->stop();
-  mixer_->detach();
+  stage_->engine.detach();
   return false;
 }
 
@@ -191,23 +191,24 @@ Result<std::unique_ptr<SoundBuffer>> Device::CreateSoundBufferFromFile(const std
                                                                        WaveFormat& fileFormat) {
   if ((desc.flags & DSBCAPS_PRIMARYBUFFER) != 0)
     return Failure{DsResult::InvalidParam, "a primary buffer cannot be made from a file"};
-  mixer_->collect();
+  stage_->engine.collect();
   auto decoded = decodeSampleFile(path, sampleRate(), budget_ ? &*budget_ : nullptr);
   if (!decoded.ok()) return decoded.failure();
   fileFormat = decoded.value().format;
-  auto core = std::make_unique<BufferCore>(std::move(decoded.value().data));
-  return std::make_unique<SoundBuffer>(mixer_, std::move(core), fileFormat, desc.flags, path);
+  auto voice = std::make_unique<engine::Voice>(std::move(decoded.value().data));
+  return std::make_unique<SoundBuffer>(stage_, std::move(voice), fileFormat, desc.flags, path);
 }
 
 void Device::timeCommandsFrom(uint32_t cycle) {
-  if (const auto clock = backend_->clock()) mixer_->setDue(cycle + kTimedCycles * clock->period());
+  if (const auto clock = backend_->clock())
+    stage_->engine.setDue(cycle + kTimedCycles * clock->period());
 }
 
 void Device::render(float* out, uint32_t frames) {
   if (!backend_->offline()) throw std::logic_error("render() is for offline devices");
-  mixer_->render(out, frames);
+  stage_->engine.render(out, frames);
   backend_->rendered(frames);
-  mixer_->collect();
+  stage_->engine.collect();
 }
 
 std::vector<float> Device::render(uint32_t frames) {

@@ -1,5 +1,5 @@
 #pragma once
-// The sound device: one output stream, its mixer, its primary buffer and the buffers made on it.
+// The sound device: one output stream, its engine, its primary buffer and the buffers made on it.
 
 #include <chrono>
 #include <cstdint>
@@ -15,6 +15,7 @@
 #include "platform/audio/Result.h"
 #include "platform/audio/SampleFile.h"
 #include "platform/audio/SoundBuffer.h"
+#include "platform/audio/Stage.h"
 
 namespace varnkit::audio {
 
@@ -58,13 +59,15 @@ class Device {
   // True once a file was refused for passing that limit.
   bool decodingLimitPassed() const { return budget_ && budget_->passed; }
 
-  uint32_t sampleRate() const { return mixer_->sampleRate(); }
+  uint32_t sampleRate() const { return stage_->engine.sampleRate(); }
   // The sound service carrying the output, "offline" when the caller renders.
   std::string serviceName() const { return backend_->name(); }
   const CooperativeLevel& cooperativeLevel() const { return *coop_; }
   // The one-sound-at-a-time player on this device.
   PlainPlayer& plainPlayer() { return *plain_; }
-  Mixer& mixer() { return *mixer_; }
+  engine::Engine& engine() { return stage_->engine; }
+  // The buffers alive on this device.
+  const std::vector<SoundBuffer*>& buffers() const { return stage_->buffers; }
 
   // The stream's frame clock; null when the service has none to go by (the device then does
   // everything at once).
@@ -77,13 +80,13 @@ class Device {
   // cycle of frameClock(); on a device without a clock, at once as ever.
   void timeCommandsFrom(uint32_t cycle);
   // Commands posted from now on take effect at once.
-  void untimeCommands() { mixer_->clearDue(); }
+  void untimeCommands() { stage_->engine.clearDue(); }
 
   // True once the stream is gone (see OutputBackend::lost); then goSilent(). A few times a
   // second is often enough.
   bool lost();
   // Lets go of the lost stream. Until the device comes back every buffer keeps working
-  // without a sound and without anything piling up (Mixer::detach).
+  // without a sound and without anything piling up (engine::Engine::detach).
   void goSilent();
   bool silent() const { return silent_; }
   // While silent: opens a stream the way the first one was opened. True: it plays again.
@@ -108,7 +111,7 @@ class Device {
   BackendOpener opener_;
   bool silent_ = false;
   std::vector<SoundBuffer*> toRemake_;
-  std::shared_ptr<Mixer> mixer_;
+  std::shared_ptr<Stage> stage_;
   std::shared_ptr<CooperativeLevel> coop_;
   std::shared_ptr<PrimaryBuffer> primary_;
   std::unique_ptr<PlainPlayer> plain_;

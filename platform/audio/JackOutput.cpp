@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/audio/FrameClock.h"
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 
 namespace varnkit::audio {
 
@@ -59,8 +59,8 @@ bool JackOutput::lost() noexcept {
   return true;
 }
 
-DsResult JackOutput::start(Mixer& mixer) {
-  mixer_ = &mixer;
+DsResult JackOutput::start(engine::Engine& engine) {
+  engine_ = &engine;
   if (lost() || client_.attachSound(*this) != generation_) return DsResult::NoDriver;
   active_ = true;
   cycles_.restart(client_.count());
@@ -76,7 +76,7 @@ void JackOutput::stop() noexcept {
 void JackOutput::render(float* left, float* right, uint32_t frames, uint32_t start) noexcept {
   for (uint32_t done = 0; done < frames;) {
     const auto n = uint32_t(std::min<std::size_t>(frames - done, kBlockCapacity));
-    mixer_->render(block_.get(), n, start);
+    engine_->render(block_.get(), n, start);
     for (uint32_t i = 0; i < n; ++i) {
       left[done + i] = block_[2 * i];
       right[done + i] = block_[2 * i + 1];

@@ -26,7 +26,7 @@ class JackOutput final : public OutputBackend, private jack::AudioRenderer {
 
   uint32_t sampleRate() const override { return rate_; }
   std::string name() const override { return "JACK"; }
-  DsResult start(Mixer& mixer) override;
+  DsResult start(engine::Engine& engine) override;
   void stop() noexcept override;
   std::shared_ptr<const FrameClock> clock() const override;
   // A server that runs no cycle for this long is gone, whether or not it said so.
@@ -43,7 +43,7 @@ class JackOutput final : public OutputBackend, private jack::AudioRenderer {
   jack::ProcessClient& client_;
   const uint64_t generation_;  // of the JACK client the stream was opened on
   const uint32_t rate_;
-  Mixer* mixer_ = nullptr;
+  engine::Engine* engine_ = nullptr;
   std::unique_ptr<float[]> block_;  // interleaved, sized once
   std::shared_ptr<JackClock> clock_;
   bool active_ = false;

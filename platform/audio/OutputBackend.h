@@ -1,5 +1,5 @@
 #pragma once
-// Where the mixer's output goes: a sound server's stream, or nowhere (offline rendering).
+// Where the engine's output goes: a sound server's stream, or nowhere (offline rendering).
 
 #include <cstdint>
 #include <memory>
@@ -8,10 +8,13 @@
 
 #include "platform/audio/Result.h"
 
+namespace varnkit::engine {
+class Engine;
+}
+
 namespace varnkit::audio {
 
 class FrameClock;
-class Mixer;
 
 enum class SoundApi { Jack, PipeWire, Pulse, Alsa };
 
@@ -28,15 +31,15 @@ struct OutputChoice {
 class OutputBackend {
  public:
   virtual ~OutputBackend() = default;
-  // The rate the stream runs at; the mixer runs at it too.
+  // The rate the stream runs at; the engine runs at it too.
   virtual uint32_t sampleRate() const = 0;
   // Which sound service carries the stream ("JACK", "PipeWire", "PulseAudio", "ALSA", "offline").
   virtual std::string name() const = 0;
-  // Starts calling mixer.render on the audio thread. User-interface thread.
-  virtual DsResult start(Mixer& mixer) = 0;
+  // Starts calling engine.render on the audio thread. User-interface thread.
+  virtual DsResult start(engine::Engine& engine) = 0;
   // Stops and closes the stream; no render call happens after it returns.
   virtual void stop() noexcept = 0;
-  // True when the caller renders (offline): nothing calls the mixer on its own.
+  // True when the caller renders (offline): nothing calls the engine on its own.
   virtual bool offline() const { return false; }
   // Offline: the caller has rendered frames more.
   virtual void rendered(uint32_t /*frames*/) {}

@@ -8,12 +8,12 @@
 #include <cerrno>
 #include <string>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 
 namespace varnkit::audio {
 namespace {
 
-// Frames the mixer renders at once: a longer cycle is rendered in pieces.
+// Frames the engine renders at once: a longer cycle is rendered in pieces.
 constexpr uint32_t kBlockCapacity = 8192;
 constexpr uint32_t kStride = 2 * sizeof(float);
 
@@ -127,9 +127,9 @@ PipeWireOutput::~PipeWireOutput() {
   }
 }
 
-DsResult PipeWireOutput::start(Mixer& mixer) {
+DsResult PipeWireOutput::start(engine::Engine& engine) {
   if (stream_ != nullptr || failed_.load()) return DsResult::NoDriver;
-  mixer_ = &mixer;
+  engine_ = &engine;
   static const pw_stream_events streamEvents = [] {
     pw_stream_events events{};
     events.version = PW_VERSION_STREAM_EVENTS;
@@ -209,7 +209,7 @@ void PipeWireOutput::render() noexcept {
   clock_->stamp(first, frames, time.now);
   for (uint32_t done = 0; done < frames;) {
     const uint32_t n = std::min(frames - done, kBlockCapacity);
-    mixer_->render(out + 2 * std::size_t(done), n, first + done);
+    engine_->render(out + 2 * std::size_t(done), n, first + done);
     done += n;
   }
   data.chunk->offset = 0;

@@ -74,7 +74,7 @@ class PipeWireOutput final : public OutputBackend {
   std::string name() const override { return "PipeWire"; }
   // The quantum asked for.
   unsigned quantum() const { return quantum_; }
-  DsResult start(Mixer& mixer) override;
+  DsResult start(engine::Engine& engine) override;
   void stop() noexcept override;
   // The stream's own timeline, each cycle stamped with the monotonic time the graph ran it:
   // a note that arrives at any moment is placed one quantum later, to the frame.
@@ -94,7 +94,7 @@ class PipeWireOutput final : public OutputBackend {
   std::unique_ptr<Loop> loop_;
   const std::string clientName_;
   const unsigned quantum_;
-  Mixer* mixer_ = nullptr;
+  engine::Engine* engine_ = nullptr;
   pw_stream* stream_ = nullptr;
   std::atomic<bool> failed_{false};       // the server or the stream said so
   std::atomic<uint64_t> framesTaken_{0};  // by the server, in its cycles: the timeline

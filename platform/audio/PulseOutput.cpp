@@ -4,7 +4,7 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 
 namespace varnkit::audio {
 namespace {
@@ -43,9 +43,9 @@ PulseOutput::~PulseOutput() {
   if (!abandoned_) pa_simple_free(stream_);
 }
 
-DsResult PulseOutput::start(Mixer& mixer) {
+DsResult PulseOutput::start(engine::Engine& engine) {
   if (thread_.joinable() || failed_.load()) return DsResult::NoDriver;
-  mixer_ = &mixer;
+  engine_ = &engine;
   taken_.restart(blocksTaken_.load());
   running_.store(true);
   ended_.store(false);
@@ -79,7 +79,7 @@ bool PulseOutput::lost() noexcept {
 void PulseOutput::run() noexcept {
   pthread_setname_np(pthread_self(), "VarnKit sound");
   while (running_.load(std::memory_order_acquire)) {
-    mixer_->render(buffer_.get(), block_);
+    engine_->render(buffer_.get(), block_);
     int error = 0;
     // A failed write is a server that has gone: the thread ends rather than spin on it.
     if (pa_simple_write(stream_, buffer_.get(), block_ * kFrameBytes, &error) < 0) {

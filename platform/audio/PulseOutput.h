@@ -38,7 +38,7 @@ class PulseOutput final : public OutputBackend {
   unsigned blockFrames() const { return block_; }
   // Starts the stream's thread, which renders a block and hands it to the server, whose
   // write waits until the server wants more.
-  DsResult start(Mixer& mixer) override;
+  DsResult start(engine::Engine& engine) override;
   void stop() noexcept override;
   // A write failed (the server went away), or the server took nothing for kStallLimit.
   // User-interface thread.
@@ -50,7 +50,7 @@ class PulseOutput final : public OutputBackend {
 
   pa_simple* stream_;
   const unsigned block_;
-  Mixer* mixer_ = nullptr;
+  engine::Engine* engine_ = nullptr;
   std::unique_ptr<float[]> buffer_;  // one block, interleaved
   std::thread thread_;
   std::atomic<bool> running_{false};

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <exception>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 
 namespace varnkit::audio {
 namespace {
@@ -114,8 +114,8 @@ Result<std::unique_ptr<RtAudioOutput>> RtAudioOutput::open(SoundApi api,
   }
 }
 
-DsResult RtAudioOutput::start(Mixer& mixer) {
-  mixer_ = &mixer;
+DsResult RtAudioOutput::start(engine::Engine& engine) {
+  engine_ = &engine;
   watch_.started(StreamWatch::Clock::now(),
                  std::chrono::nanoseconds(uint64_t(frames_) * 1'000'000'000 / rate_));
   try {
@@ -136,11 +136,11 @@ void RtAudioOutput::stop() noexcept {
 }
 
 int RtAudioOutput::process(float* out, unsigned frames) noexcept {
-  return watch_.render(*mixer_, out, frames) ? 0 : 2;
+  return watch_.render(*engine_, out, frames) ? 0 : 2;
 }
 
 bool RtAudioOutput::lost() noexcept {
-  if (mixer_ == nullptr) return false;
+  if (engine_ == nullptr) return false;
   return !audio_->isStreamRunning() || watch_.lost(StreamWatch::Clock::now());
 }
 

@@ -28,7 +28,7 @@ class RtAudioOutput final : public OutputBackend {
 
   uint32_t sampleRate() const override { return rate_; }
   std::string name() const override;
-  DsResult start(Mixer& mixer) override;
+  DsResult start(engine::Engine& engine) override;
   void stop() noexcept override;
   // The stream stopped running, its writes kept failing, or it rendered nothing for a while
   // (StreamWatch).
@@ -47,7 +47,7 @@ class RtAudioOutput final : public OutputBackend {
   SoundApi api_;
   uint32_t rate_;
   unsigned frames_ = 0;
-  Mixer* mixer_ = nullptr;  // set before the stream starts
+  engine::Engine* engine_ = nullptr;  // set before the stream starts
   StreamWatch watch_;
 };
 

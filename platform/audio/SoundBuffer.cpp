@@ -3,62 +3,62 @@
 #include <cmath>
 #include <optional>
 
+#include "engine/Level.h"
 #include "platform/audio/SampleFile.h"
+#include "platform/audio/Stage.h"
 
 namespace varnkit::audio {
 
-float gainOfLevel(int32_t level) noexcept {
-  return float(std::pow(10.0, double(level) / 2000.0));
-}
+using engine::Command;
 
-SoundBuffer::SoundBuffer(std::shared_ptr<Mixer> mixer, std::unique_ptr<BufferCore> core,
+SoundBuffer::SoundBuffer(std::shared_ptr<Stage> stage, std::unique_ptr<engine::Voice> voice,
                          const WaveFormat& fileFormat, uint32_t flags, std::string source)
-    : mixer_(std::move(mixer)),
-      core_(core.release()),
+    : stage_(std::move(stage)),
+      voice_(voice.release()),
       format_(fileFormat),
       flags_(flags),
       source_(std::move(source)),
-      rate_(mixer_->sampleRate()) {
-  mixer_->enlist(this);
+      rate_(stage_->engine.sampleRate()) {
+  stage_->buffers.push_back(this);
 }
 
 SoundBuffer::~SoundBuffer() {
-  mixer_->delist(this);
-  mixer_->release(core_);
-  mixer_->collect();
+  std::erase(stage_->buffers, this);
+  stage_->engine.release(voice_);
+  stage_->engine.collect();
 }
 
 void SoundBuffer::remake() {
-  const uint32_t rate = mixer_->sampleRate();
-  if (!mixer_->detached() || rate == rate_) return;
+  const uint32_t rate = stage_->engine.sampleRate();
+  if (!stage_->engine.detached() || rate == rate_) return;
   std::optional<SampleData> data;
   if (!source_.empty()) {
     auto decoded = decodeSampleFile(source_, rate);
     if (decoded.ok()) data = std::move(decoded.value().data);
   }
   if (!data) {
-    auto resampled = resampleData(core_->data, rate_, rate);
+    auto resampled = resampleData(voice_->data, rate_, rate);
     if (!resampled.ok()) return;  // it keeps its old samples: a wrong pitch beats silence
     data = std::move(resampled).value();
   }
-  mixer_->release(core_);
-  core_ = new BufferCore(std::move(*data));
-  core_->gain = core_->target = gainOfLevel(level_);
+  stage_->engine.release(voice_);
+  voice_ = new engine::Voice(std::move(*data));
+  voice_->gain = voice_->target = engine::gainOfLevel(level_);
   rate_ = rate;
   playing_ = false;
 }
 
 DsResult SoundBuffer::post(const Command& c) {
-  mixer_->collect();
-  return mixer_->post(c) ? DsResult::Ok : DsResult::Generic;
+  stage_->engine.collect();
+  return stage_->engine.post(c) ? DsResult::Ok : DsResult::Generic;
 }
 
 DsResult SoundBuffer::SetCurrentPosition(uint32_t bytes) {
-  const uint64_t frame = bytes / (2u * core_->data.channels);
-  if (frame > core_->data.frames) return DsResult::InvalidParam;
+  const uint64_t frame = bytes / (2u * voice_->data.channels);
+  if (frame > voice_->data.frames) return DsResult::InvalidParam;
   Command c;
   c.op = Command::Op::Rewind;
-  c.core = core_;
+  c.voice = voice_;
   c.frame = frame;
   return post(c);
 }
@@ -68,8 +68,8 @@ DsResult SoundBuffer::SetVolume(int32_t level) {
   if (level < DSBVOLUME_MIN || level > DSBVOLUME_MAX) return DsResult::InvalidParam;
   Command c;
   c.op = Command::Op::SetGain;
-  c.core = core_;
-  c.gain = gainOfLevel(level);
+  c.voice = voice_;
+  c.gain = engine::gainOfLevel(level);
   const DsResult r = post(c);
   if (succeeded(r)) level_ = level;
   return r;
@@ -85,7 +85,7 @@ DsResult SoundBuffer::Play(uint32_t flags) {
   if ((flags & ~DSBPLAY_LOOPING) != 0) return DsResult::InvalidParam;
   Command c;
   c.op = Command::Op::Play;
-  c.core = core_;
+  c.voice = voice_;
   c.serial = serial_ + 1;
   c.looping = (flags & DSBPLAY_LOOPING) != 0;
   const DsResult r = post(c);
@@ -99,7 +99,7 @@ DsResult SoundBuffer::Play(uint32_t flags) {
 DsResult SoundBuffer::Stop() {
   Command c;
   c.op = Command::Op::Stop;
-  c.core = core_;
+  c.voice = voice_;
   const DsResult r = post(c);
   if (succeeded(r)) playing_ = false;
   return r;
@@ -107,7 +107,7 @@ DsResult SoundBuffer::Stop() {
 
 bool SoundBuffer::playing() const {
   if (!playing_) return false;
-  return looping_ || core_->endedSerial.load(std::memory_order_acquire) != serial_;
+  return looping_ || voice_->endedSerial.load(std::memory_order_acquire) != serial_;
 }
 
 DsResult SoundBuffer::GetStatus(uint32_t& status) const {

@@ -6,11 +6,13 @@
 #include <memory>
 #include <string>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 #include "platform/audio/Result.h"
 #include "platform/audio/WaveFormat.h"
 
 namespace varnkit::audio {
+
+struct Stage;
 
 inline constexpr uint32_t DSBCAPS_PRIMARYBUFFER = 0x1;
 inline constexpr uint32_t DSBCAPS_CTRLFREQUENCY = 0x20;
@@ -29,14 +31,11 @@ struct BufferDesc {
   uint32_t bufferBytes = 0;
 };
 
-// The gain a level in hundredths of a decibel stands for: 10^(level/2000).
-float gainOfLevel(int32_t level) noexcept;
-
 // All members: user-interface thread.
 class SoundBuffer {
  public:
   // source: the file the samples came from ("" for none), to make them again from.
-  SoundBuffer(std::shared_ptr<Mixer> mixer, std::unique_ptr<BufferCore> core,
+  SoundBuffer(std::shared_ptr<Stage> stage, std::unique_ptr<engine::Voice> voice,
               const WaveFormat& fileFormat, uint32_t flags, std::string source = "");
   ~SoundBuffer();
   SoundBuffer(const SoundBuffer&) = delete;
@@ -60,23 +59,23 @@ class SoundBuffer {
   // The format of the file the buffer was made from.
   const WaveFormat& fileFormat() const { return format_; }
   // Length in frames at the device's rate.
-  uint64_t frames() const { return core_->data.frames; }
-  uint32_t channels() const { return core_->data.channels; }
-  // The samples and play state the mixer knows the buffer by, for tables of live notes.
-  BufferCore* core() const { return core_; }
+  uint64_t frames() const { return voice_->data.frames; }
+  uint32_t channels() const { return voice_->data.channels; }
+  // The voice the engine knows the buffer by, for the kit descriptions it plays.
+  engine::Voice* voice() const { return voice_; }
 
-  // The rate the samples are held at: the mixer's when the buffer was made or last remade.
+  // The rate the samples are held at: the engine's when the buffer was made or last remade.
   uint32_t sampleRate() const { return rate_; }
-  // Makes the samples again at the mixer's present rate, from the source file when it still
+  // Makes the samples again at the engine's present rate, from the source file when it still
   // reads and from the samples in memory otherwise; stopped, with its level kept. Only while
-  // the mixer is detached.
+  // the engine is detached.
   void remake();
 
  private:
-  DsResult post(const Command& c);
+  DsResult post(const engine::Command& c);
 
-  std::shared_ptr<Mixer> mixer_;
-  BufferCore* core_;  // handed to the mixer on destruction
+  std::shared_ptr<Stage> stage_;
+  engine::Voice* voice_;  // handed to the engine on destruction
   WaveFormat format_;
   uint32_t flags_;
   std::string source_;

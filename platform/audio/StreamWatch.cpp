@@ -2,18 +2,18 @@
 
 #include <algorithm>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 
 namespace varnkit::audio {
 
-bool StreamWatch::render(Mixer& mixer, float* out, uint32_t frames) noexcept {
+bool StreamWatch::render(engine::Engine& engine, float* out, uint32_t frames) noexcept {
   failedInRow_ = failed_.exchange(false, std::memory_order_relaxed) ? failedInRow_ + 1 : 0;
   if (failedInRow_ >= kFailedWrites) gaveUp_.store(true, std::memory_order_release);
   if (gaveUp_.load(std::memory_order_relaxed)) {
     std::fill(out, out + 2 * std::size_t(frames), 0.0f);
     return false;
   }
-  mixer.render(out, frames);
+  engine.render(out, frames);
   blocks_.fetch_add(1, std::memory_order_relaxed);
   return true;
 }

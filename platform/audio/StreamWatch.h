@@ -10,9 +10,11 @@
 #include <chrono>
 #include <cstdint>
 
-namespace varnkit::audio {
+namespace varnkit::engine {
+class Engine;
+}
 
-class Mixer;
+namespace varnkit::audio {
 
 class StreamWatch {
  public:
@@ -29,9 +31,9 @@ class StreamWatch {
   static constexpr uint32_t kRunaway = 4;
   static constexpr std::chrono::milliseconds kAhead{3000};
 
-  // Audio thread, for each block the service asks for: renders it from mixer into out, or,
+  // Audio thread, for each block the service asks for: renders it from engine into out, or,
   // once writes kept failing, fills it with silence. False: the stream must stop calling.
-  bool render(Mixer& mixer, float* out, uint32_t frames) noexcept;
+  bool render(engine::Engine& engine, float* out, uint32_t frames) noexcept;
   // Audio thread: the last block rendered could not be written (an underrun is no failure).
   void writeFailed() noexcept { failed_.store(true, std::memory_order_relaxed); }
 

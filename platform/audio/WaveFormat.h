@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/Sample.h"
+
 namespace varnkit::audio {
 
 inline constexpr uint16_t WAVE_FORMAT_PCM = 1;
@@ -21,11 +23,7 @@ struct WaveFormat {
   bool operator==(const WaveFormat&) const = default;
 };
 
-// A whole sample in memory at the device's rate: interleaved floats, one or two channels.
-struct SampleData {
-  std::vector<float> samples;
-  uint32_t channels = 0;
-  uint64_t frames = 0;
-};
+// A whole sample in memory at the device's rate, as the engine plays it.
+using SampleData = engine::Sample;
 
 }  // namespace varnkit::audio

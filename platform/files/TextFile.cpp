@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/files/Fd.h"
 
 namespace varnkit::files {

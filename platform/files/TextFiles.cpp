@@ -2,7 +2,7 @@
 
 #include <map>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/files/TextFile.h"
 
 namespace varnkit::files {

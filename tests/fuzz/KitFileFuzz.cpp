@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "tests/support/KitConsistency.h"
 
 namespace {

@@ -36,8 +36,8 @@ class FakeAlsaStream final : public audio::OutputBackend {
   ~FakeAlsaStream() override { stop(); }
   uint32_t sampleRate() const override { return 44100; }
   std::string name() const override { return "ALSA"; }
-  audio::DsResult start(audio::Mixer& mixer) override {
-    mixer_ = &mixer;
+  audio::DsResult start(engine::Engine& mixer) override {
+    engine_ = &mixer;
     watch_.started(audio::StreamWatch::Clock::now(), kBlockTime);
     thread_ = std::thread([this] { run(); });
     return audio::DsResult::Ok;
@@ -66,7 +66,7 @@ class FakeAlsaStream final : public audio::OutputBackend {
       }
       lock.unlock();
       ++card_->calls;
-      if (!watch_.render(*mixer_, block.data(), kFrames))
+      if (!watch_.render(*engine_, block.data(), kFrames))
         stopped_ = true;
       else if (card_->present && atOnce > kBlockTime)
         atOnce -= kBlockTime;
@@ -79,7 +79,7 @@ class FakeAlsaStream final : public audio::OutputBackend {
   }
 
   std::shared_ptr<FakeCard> card_;
-  audio::Mixer* mixer_ = nullptr;
+  engine::Engine* engine_ = nullptr;
   audio::StreamWatch watch_;
   std::thread thread_;
   std::mutex mutex_;

@@ -41,7 +41,7 @@ class FakeStream final : public audio::OutputBackend {
                                          : nullptr) {}
   uint32_t sampleRate() const override { return rate_; }
   std::string name() const override { return service_->name; }
-  audio::DsResult start(audio::Mixer&) override { return audio::DsResult::Ok; }
+  audio::DsResult start(engine::Engine&) override { return audio::DsResult::Ok; }
   void stop() noexcept override {}
   bool offline() const override { return true; }
   bool lost() noexcept override { return service_->lost; }

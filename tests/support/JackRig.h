@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio/SpscQueue.h"
+#include "engine/SpscQueue.h"
 
 namespace varnkit::testing {
 
@@ -59,7 +59,7 @@ class JackRig {
   jack_client_t* ears_ = nullptr;
   jack_port_t* midiOut_ = nullptr;
   jack_port_t* audioIn_ = nullptr;
-  audio::SpscQueue<Pending, 4096> pending_;
+  engine::SpscQueue<Pending, 4096> pending_;
   std::vector<uint64_t> sent_;
   std::atomic<std::size_t> sentCount_{0};
   std::vector<float> samples_;

@@ -9,11 +9,12 @@
 #include <QTimer>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "kit/KitState.h"
 #include "platform/audio/Device.h"
 #include "platform/files/Lookup.h"
+#include "sound/Describe.h"
 #include "sound/SoundOutput.h"
 #include "ui/main/Artwork.h"
 #include "ui/padeditor/Diag.h"
@@ -68,18 +69,18 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices star
   qApp->installEventFilter(this);
   // Whatever a handler changed in the kit reaches the mixer before the window waits again.
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
-          [this] { publishLiveKit(); });
+          [this] { publishKit(); });
 }
 
-void Form1::publishLiveKit() {
+void Form1::publishKit() {
   audio::Device* device = state_->soundDevice();
   if (device == nullptr) return;
   // JACK's MIDI frames, and PipeWire's placing of notes on arrival, are of the clock the
   // mixer renders by.
   const std::string service = device->serviceName();
   const bool exact = device->frameClock() && (service == "JACK" || service == "PipeWire");
-  midiEvents_->setHitTarget(exact ? &device->mixer() : nullptr);
-  liveKit_.update(*state_, getRoot, *device);
+  midiEvents_->setHitTarget(exact ? &device->engine() : nullptr);
+  PublishKit(*state_, getRoot);
 }
 
 void Form1::connectHandlers() {
@@ -233,7 +234,7 @@ void Form1::Form_Load() {
   InitSound(uint32_t(reinterpret_cast<uintptr_t>(this)));
   state_->setSoundDevice(SoundDevice());
   midiEvents_->setClock(SoundDevice()->frameClock());
-  publishLiveKit();
+  publishKit();
   watchSound();
   loadSkin();
   Command1->setPicture(UC->picture());

@@ -12,7 +12,6 @@
 #include "kit/KitState.h"
 #include "kit/WindowLink.h"
 #include "sound/DeviceWatch.h"
-#include "sound/LiveKit.h"
 #include "ui/main/MidiEventQueue.h"
 #include "ui/main/MidiInput.h"
 #include "ui/toolkit/DropDown.h"
@@ -85,9 +84,9 @@ class Form1 : public QWidget,
   // A message of the MIDI input, brought to the user-interface thread.
   void Midi_in1_Message(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2);
 
-  // Hands the kit to the mixer, which decides notes that come with their frame itself. Runs
+  // Hands the kit to the engine, which decides notes that come with their frame itself. Runs
   // whenever the window is about to wait; code that changes the kit outside a handler calls it.
-  void publishLiveKit();
+  void publishKit();
 
   KitState& state() { return *state_; }
   MessageBoxService& boxes() { return boxes_; }
@@ -155,8 +154,7 @@ class Form1 : public QWidget,
   std::string appFolder_;
   MidiInputFactory makeMidi_;
   StartChoices start_;
-  LiveKit liveKit_;
-  bool soundMade_ = false;  // the note being handled was already played by the mixer
+  bool soundMade_ = false;  // the note being handled was already played by the engine
   std::unique_ptr<MidiInput> midi_;
   MidiEventQueue* midiEvents_ = nullptr;
   std::unique_ptr<Diag> diag_;  // the pad editor, made on first use

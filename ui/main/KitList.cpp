@@ -8,7 +8,7 @@
 
 #include "import/KitImport.h"
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "platform/files/Lookup.h"
 #include "platform/files/TextFiles.h"

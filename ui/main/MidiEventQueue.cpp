@@ -71,9 +71,10 @@ void MidiEventQueue::MessageAt(int32_t Msg, int16_t, int16_t Data1, int16_t Data
 
 bool MidiEventQueue::hit(int32_t Msg, int16_t Data1, int16_t Data2, uint32_t frame) noexcept {
   constexpr int32_t kNoteOn = 144;
-  audio::Mixer* mixer = hitTarget_.load(std::memory_order_acquire);
-  if (mixer == nullptr || Msg != kNoteOn || Data2 <= 0) return false;
-  return mixer->postHit({uint8_t(Data1 & 0x7f), uint8_t(Data2 & 0x7f), frame});
+  engine::Engine* engine = hitTarget_.load(std::memory_order_acquire);
+  if (engine == nullptr || Msg != kNoteOn || Data2 <= 0) return false;
+  return engine->postLive(
+      engine::Event::noteOn(uint8_t(Data1 & 0x7f), int16_t(Data2 & 0x7f), frame));
 }
 
 void MidiEventQueue::deliver() {

@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
+#include "engine/Engine.h"
+#include "engine/SpscQueue.h"
 #include "platform/audio/FrameClock.h"
-#include "platform/audio/Mixer.h"
-#include "platform/audio/SpscQueue.h"
 #include "ui/main/MidiInput.h"
 
 namespace varnkit::ui {
@@ -28,7 +28,7 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
 
  public:
   // Runs for one message; cycle is the first frame of the sound device's cycle the message
-  // came in, when a frame clock was given; played: the mixer has already decided the note.
+  // came in, when a frame clock was given; played: the engine has already decided the note.
   using Handler = std::function<void(int32_t Msg, int16_t Channel, int16_t Data1, int16_t Data2,
                                      std::optional<uint32_t> cycle, bool played)>;
   static constexpr std::size_t kCapacity = 4096;
@@ -44,10 +44,10 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   // clock they come in. The clock is kept as long as the queue.
   void setClock(std::shared_ptr<const audio::FrameClock> clock);
 
-  // User-interface thread: note ons that come with their frame go straight to mixer, which
+  // User-interface thread: note ons that come with their frame go straight to engine, which
   // plays them at that frame on its own (null: none do). The frames must be of the clock the
-  // mixer renders by.
-  void setHitTarget(audio::Mixer* mixer) { hitTarget_.store(mixer, std::memory_order_release); }
+  // engine renders by.
+  void setHitTarget(engine::Engine* engine) { hitTarget_.store(engine, std::memory_order_release); }
 
   // MIDI thread: queues the message with the cycle it came in, lock-free and without a
   // system call. When the queue is full the message is dropped and counted; the MIDI thread
@@ -86,10 +86,10 @@ class MidiEventQueue : public QObject, public MidiMessageSink {
   };
 
   Handler handler_;
-  audio::SpscQueue<Event, kCapacity> queue_;
+  engine::SpscQueue<Event, kCapacity> queue_;
   std::atomic<uint64_t> dropped_{0};
   std::atomic<const audio::FrameClock*> clock_{nullptr};
-  std::atomic<audio::Mixer*> hitTarget_{nullptr};
+  std::atomic<engine::Engine*> hitTarget_{nullptr};
   bool played_ = false;  // MIDI thread: the hit target took the message that comes next
   std::vector<std::shared_ptr<const audio::FrameClock>> clocks_;  // every clock clock_ has held
   bool delivering_ = false;

@@ -10,7 +10,7 @@ void Form1::editPad(int16_t pad) {
   if (!diag_) {
     diag_ = std::make_unique<Diag>(*state_, getRoot, this);
     // Notes that come while "learn" waits play nothing, from the first one on.
-    diag_->onLearnChange([this] { publishLiveKit(); });
+    diag_->onLearnChange([this] { publishKit(); });
   }
   diag_->showPad(pad);
 }

@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "kit/KitState.h"
 #include "ui/padeditor/TextBox.h"

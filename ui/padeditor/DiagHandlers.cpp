@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "kit/Drumkit.h"
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "kit/Funk.h"
 #include "kit/KitState.h"
 #include "platform/audio/PlainPlayer.h"

@@ -3,7 +3,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/audio/SampleTypes.h"
 #include "ui/padeditor/Colours.h"
 #include "ui/padeditor/Diag.h"

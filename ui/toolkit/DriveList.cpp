@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "ui/toolkit/Drives.h"
 
 namespace varnkit::ui {

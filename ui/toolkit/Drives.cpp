@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 
 namespace varnkit::ui {
 namespace {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/files/Lookup.h"
 #include "ui/toolkit/Drives.h"
 

@@ -130,7 +130,7 @@ TEST_F(MidiEventQueueTest, NoteOnsOfAPortWithoutFramesGoToTheMixerWhereTheDevice
   struct PlacingClock : FixedClock {
     std::optional<uint32_t> frameForArrivalNow() const noexcept override { return 5000; }
   };
-  audio::Mixer mixer(48000);
+  engine::Engine mixer(48000);
   std::vector<bool> played;
   MidiEventQueue placed([&](int32_t, int16_t, int16_t, int16_t, std::optional<uint32_t>, bool p) {
     played.push_back(p);

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "sound/PadTrigger.h"
 #include "tests/gui/padeditor/PadEditorFixture.h"
 #include "ui/padeditor/TextBox.h"

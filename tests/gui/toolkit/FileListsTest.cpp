@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "tests/gui/toolkit/FakeDrive.h"
 #include "tests/support/WavWriter.h"
 #include "ui/toolkit/DirList.h"

@@ -53,7 +53,7 @@ class ProgramOnJack : public ::testing::Test {
     for (int16_t pad = 0; pad < 9; ++pad)
       form->state().kit().Instrument(pad).add(0, 0, 0, "pad" + std::to_string(pad) + ".wav",
                                               app.path().string());
-    form->publishLiveKit();  // the kit changed outside the window's handlers
+    form->publishKit();  // the kit changed outside the window's handlers
     ASSERT_TRUE(rig.listenTo("VarnKit:"));
     ASSERT_TRUE(chooseRigAsInput());
     rig.recordFor(rig.period() * 4);
@@ -103,7 +103,7 @@ TEST_F(ProgramOnJack, ANoteFromTheKeyboardSoundsItsPad) {
 
 TEST_F(ProgramOnJack, TwoPadsWithTheSameRootKeyBothSound) {
   form->state().kit().Instrument(7).RootKey = 42;  // pad 2 holds 42 too
-  form->publishLiveKit();
+  form->publishKit();
   EXPECT_GT(hitAndCount(42, 127, pcm(level(2)) + pcm(level(7))), rig.rate() / 8);
 }
 
@@ -222,7 +222,7 @@ TEST_F(ProgramOnJack, AnImportedKitPlaysEachPadByItsNoteAtTheRightLayer) {
   EXPECT_EQ(WEXITSTATUS(std::system((command + " 2>/dev/null").c_str())), 3);
   EXPECT_EQ(std::system((command + " --force").c_str()), 0);
   form->state().kit().ReadKit((app.path() / "Imported.txt").string());
-  form->publishLiveKit();
+  form->publishKit();
   auto soundingFrames = [&](int note, int velocity) {
     const std::size_t from = rig.recorded();
     rig.send(0x99, uint8_t(note), uint8_t(velocity));

@@ -51,7 +51,7 @@ class SoundLossOnJack : public ::testing::Test {
     shown.clear();  // the start's word on the MIDI module this test does not register
     ASSERT_NE(form->state().kit().Instrument(0).add(0, 0, 0, "tone.wav", app.path().string()),
               nullptr);
-    form->publishLiveKit();
+    form->publishKit();
   }
   // Hits pad 0 with the mouse and records it on a new listener; the frequency and the peak
   // level heard. A fresh server may skip a cycle now and then, which the recording keeps as

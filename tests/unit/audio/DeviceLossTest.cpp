@@ -57,12 +57,12 @@ TEST_F(DeviceLoss, WithoutAStreamEveryCallWorksSilentlyAndNothingPilesUp) {
   lose();
 
   // Far more hits than the command queue holds: none fails, none waits for a stream.
-  for (int i = 0; i < 3 * int(Mixer::kCommandCapacity); ++i) ASSERT_EQ(hit(*kick), DsResult::Ok);
+  for (int i = 0; i < 3 * int(engine::Engine::kCommandCapacity); ++i) ASSERT_EQ(hit(*kick), DsResult::Ok);
   EXPECT_FALSE(kick->playing());
   // Buffers come and go while silent, and their samples go with them.
   for (int i = 0; i < 50; ++i) buffer("snare.wav", testing::constant(0.25f, 1000)).reset();
   auto snare = buffer("snare.wav", testing::constant(0.25f, 100));
-  EXPECT_EQ(device->mixer().buffers().size(), 2u);
+  EXPECT_EQ(device->buffers().size(), 2u);
 
   service->available = false;
   EXPECT_FALSE(device->reopen().ok());

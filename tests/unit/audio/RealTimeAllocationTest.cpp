@@ -24,20 +24,20 @@ TEST(RealTimeMixing, RendersSixtyFourVoicesWithStopsAndRestartsWithoutAllocating
       if (block % 10 == 5) {
         // Restarts, level changes and stops all make fading tails inside the next render;
         // the restart is due 100 frames into the next block, which splits that block.
-        a.device->mixer().setDue(uint32_t(block) * 256 + 256 + 100);
+        a.device->engine().setDue(uint32_t(block) * 256 + 256 + 100);
         auto& b = *buffers[std::size_t(block) % buffers.size()];
         (void)b.SetCurrentPosition(0);
         (void)b.SetVolume(-500);
         (void)b.Play(0);
-        a.device->mixer().clearDue();
+        a.device->engine().clearDue();
         (void)buffers[(std::size_t(block) + 7) % buffers.size()]->Stop();
       }
-      a.device->mixer().render(out.data(), 256);
+      a.device->engine().render(out.data(), 256);
     }
     allocations = counter.count();
   }
   EXPECT_EQ(allocations, 0);
-  EXPECT_GE(a.device->mixer().activeVoices(), 40u);
+  EXPECT_GE(a.device->engine().activeVoices(), 40u);
 }
 
 }  // namespace

@@ -195,7 +195,7 @@ TEST(SoundBuffer, AFullCommandQueueFailsTheCallAndRecoversAfterTheNextBlock) {
     last = buf->SetCurrentPosition(0);
     accepted += last == DsResult::Ok;
   }
-  EXPECT_EQ(accepted, int(Mixer::kCommandCapacity));
+  EXPECT_EQ(accepted, int(engine::Engine::kCommandCapacity));
   EXPECT_NE(last, DsResult::Ok);
   a.left(1);
   EXPECT_EQ(buf->Play(0), DsResult::Ok);

@@ -3,13 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/audio/Mixer.h"
+#include "engine/Engine.h"
 #include "platform/audio/PipeWireOutput.h"
 #include "tests/support/AudioFixture.h"
 
 namespace varnkit::audio {
 namespace {
 
+using engine::Command;
 using testing::OfflineAudio;
 using testing::pcm16;
 
@@ -23,9 +24,9 @@ std::size_t onset(const std::vector<float>& out) {
 TEST(TimedCommands, APlayDueInsideABlockStartsAtItsFrame) {
   OfflineAudio a;
   auto buf = a.buffer(testing::constant(0.5f, 1000));
-  a.device->mixer().setDue(300);
+  a.device->engine().setDue(300);
   ASSERT_EQ(buf->Play(0), DsResult::Ok);
-  a.device->mixer().clearDue();
+  a.device->engine().clearDue();
   const auto out = a.left(512);
   EXPECT_EQ(onset(out), 300u);
   EXPECT_EQ(out[300], pcm16(0.5f));
@@ -38,9 +39,9 @@ TEST(TimedCommands, APlayDueInALaterBlockWaitsAndTheCommandsBehindItWaitWithIt) 
   auto late = a.buffer(testing::constant(0.5f, 4000));
   ASSERT_EQ(early->Play(0), DsResult::Ok);
   a.left(100);
-  a.device->mixer().setDue(100 + 512 + 200);
+  a.device->engine().setDue(100 + 512 + 200);
   ASSERT_EQ(late->Play(0), DsResult::Ok);
-  a.device->mixer().clearDue();
+  a.device->engine().clearDue();
   ASSERT_EQ(early->Stop(),
             DsResult::Ok);  // asked for after the timed play: it must not overtake it
 
@@ -56,19 +57,20 @@ TEST(TimedCommands, ALateCommandTakesEffectAtTheStartOfTheNextBlock) {
   OfflineAudio a;
   auto buf = a.buffer(testing::constant(0.5f, 1000));
   a.left(1024);
-  a.device->mixer().setDue(1000);
+  a.device->engine().setDue(1000);
   ASSERT_EQ(buf->Play(0), DsResult::Ok);
-  a.device->mixer().clearDue();
+  a.device->engine().clearDue();
   EXPECT_EQ(onset(a.left(256)), 0u);
 }
 
 TEST(TimedCommands, DueFramesAreCountedAcrossTheWrapOfTheTimeline) {
-  Mixer mixer(44100);
-  auto core = std::make_unique<BufferCore>(SampleData{std::vector<float>(500, 0.5f), 1, 500});
+  engine::Engine mixer(44100);
+  auto core =
+      std::make_unique<engine::Voice>(engine::Sample{std::vector<float>(500, 0.5f), 1, 500});
   mixer.setDue(0x10);
   Command play;
   play.op = Command::Op::Play;
-  play.core = core.get();
+  play.voice = core.get();
   ASSERT_TRUE(mixer.post(play));
   std::vector<float> out(2 * 512);
   mixer.render(out.data(), 512, 0xFFFFFF00u);
@@ -82,9 +84,9 @@ TEST(TimedCommands, ADueFrameMoreThanASecondAheadIsTakenAsNow) {
   // A clock that jumped must not hold back every command behind it.
   OfflineAudio a;
   auto buf = a.buffer(testing::constant(0.5f, 1000));
-  a.device->mixer().setDue(44100 * 3);
+  a.device->engine().setDue(44100 * 3);
   ASSERT_EQ(buf->Play(0), DsResult::Ok);
-  a.device->mixer().clearDue();
+  a.device->engine().clearDue();
   EXPECT_EQ(onset(a.left(256)), 0u);
 }
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "tests/support/KitConsistency.h"
 
 namespace varnkit {

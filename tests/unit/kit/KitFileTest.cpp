@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/files/TextFiles.h"
 #include "tests/support/KitFixture.h"
 

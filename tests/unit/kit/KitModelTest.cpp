@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "tests/support/KitFixture.h"
 
 namespace varnkit {

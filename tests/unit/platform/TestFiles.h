@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 
 namespace varnkit::testing {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "kit/Error.h"
+#include "platform/Error.h"
 #include "platform/audio/PlainPlayer.h"
 #include "sound/SoundOutput.h"
 #include "tests/support/WavWriter.h"

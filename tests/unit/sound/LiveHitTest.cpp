@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/audio/Mixer.h"
-#include "sound/LiveKit.h"
+#include "engine/Engine.h"
+#include "sound/Describe.h"
 #include "sound/PadTrigger.h"
 #include "tests/support/FakeStream.h"
 #include "tests/support/KitFixture.h"
@@ -64,20 +64,20 @@ TEST(LiveHit, TheMixerDecidesEveryHitAsThePadTriggerDoes) {
     testing::KitFixture f;
     buildKit(f);
     audio::Device& device = *f.audio.device;
-    LiveKit live;
-    live.update(f.state, false, device);
+    PublishKit(f.state, false);
     uint32_t frame = 0;
     for (const Hit& h : kHits) {
-      ASSERT_TRUE(device.mixer().postHit({uint8_t(h.note), uint8_t(h.velocity), frame}));
+      ASSERT_TRUE(device.engine().postLive(
+          engine::Event::noteOn(uint8_t(h.note), int16_t(h.velocity), frame)));
       const auto block = device.render(kBlock);
       byMixer.insert(byMixer.end(), block.begin(), block.end());
       frame += kBlock;
     }
     // While a note is being learned, notes play nothing.
     for (int16_t i = 0; i < 9; ++i) StopPad(f.state, i);
-    live.update(f.state, true, device);
+    PublishKit(f.state, true);
     device.render(kBlock);
-    ASSERT_TRUE(device.mixer().postHit({36, 127, frame + kBlock}));
+    ASSERT_TRUE(device.engine().postLive(engine::Event::noteOn(36, 127, frame + kBlock)));
     for (float s : device.render(kBlock)) ASSERT_EQ(s, 0.0f);
   }
   ASSERT_EQ(byWindow.size(), byMixer.size());
@@ -106,9 +106,8 @@ TEST(LiveHit, AKitChangedWhileNotesArriveNeverPlaysHalfOfIt) {
       pad.add(0, 0, 0, f.sample(name, levels[kit][i], 220), f.folder());
     }
   };
-  LiveKit live;
   load(0);
-  live.update(f.state, false, device);
+  PublishKit(f.state, false);
   std::atomic<bool> done{false};
   std::vector<float> heard;
   // The mixer's own rendering, as a stream's thread calls it: the device's offline render
@@ -116,15 +115,15 @@ TEST(LiveHit, AKitChangedWhileNotesArriveNeverPlaysHalfOfIt) {
   std::thread audioThread([&] {
     std::vector<float> block(2 * kBlock);
     for (uint32_t frame = 0; !done.load(); frame += kBlock) {
-      device.mixer().postHit({36, 127, frame});
-      device.mixer().render(block.data(), kBlock, frame);
+      device.engine().postLive(engine::Event::noteOn(36, 127, frame));
+      device.engine().render(block.data(), kBlock, frame);
       heard.push_back(block[2 * 200]);  // past the fade of what the hit cut
     }
   });
   for (int change = 1; change <= 200; ++change) {
     load(change % 2);
-    live.update(f.state, false, device);
-    device.mixer().collect();
+    PublishKit(f.state, false);
+    device.engine().collect();
   }
   done = true;
   audioThread.join();
@@ -144,25 +143,24 @@ TEST(LiveHit, NotesThatCameWhileTheStreamWasGoneNeverSoundAfterItIsBack) {
   f.state.setSoundDevice(f.audio.device.get());
   audio::Device& device = *f.audio.device;
   f.kit().Instrument(0).add(0, 0, 0, f.sample("kick.wav", 0.5f), f.folder());
-  LiveKit live;
-  live.update(f.state, false, device);
-  audio::Mixer& mixer = device.mixer();
-  ASSERT_TRUE(mixer.postHit({36, 127, 0}));
+  PublishKit(f.state, false);
+  engine::Engine& mixer = device.engine();
+  ASSERT_TRUE(mixer.postLive(engine::Event::noteOn(36, 127, 0)));
   EXPECT_NEAR(f.audio.left(kBlock)[10], testing::pcm16(0.5f), 1e-6);
 
   service->lost = true;
   ASSERT_TRUE(device.lost());
   device.goSilent();
   uint32_t refused = 0;
-  for (uint32_t i = 0; i < audio::Mixer::kHitCapacity; ++i)
-    refused += mixer.postHit({36, 127, kBlock + i}) ? 0 : 1;
-  EXPECT_EQ(refused, audio::Mixer::kHitCapacity) << "the window plays them, silently";
+  for (uint32_t i = 0; i < engine::Engine::kLiveCapacity; ++i)
+    refused += mixer.postLive(engine::Event::noteOn(36, 127, kBlock + i)) ? 0 : 1;
+  EXPECT_EQ(refused, engine::Engine::kLiveCapacity) << "the window plays them, silently";
 
   ASSERT_TRUE(device.reopen().ok());
-  live.update(f.state, false, device);
+  PublishKit(f.state, false);
   for (int block = 0; block < 8; ++block)
     for (float s : f.audio.left(kBlock)) ASSERT_EQ(s, 0.0f) << "block " << block;
-  ASSERT_TRUE(mixer.postHit({36, 127, 9 * kBlock + 100}));
+  ASSERT_TRUE(mixer.postLive(engine::Event::noteOn(36, 127, 9 * kBlock + 100)));
   const auto out = f.audio.left(kBlock);
   EXPECT_EQ(out[99], 0.0f);
   EXPECT_NEAR(out[100], testing::pcm16(0.5f), 1e-6);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <optional>
 
-namespace varnkit::audio {
+namespace varnkit::engine {
 
 template <class T, std::size_t Capacity>
 class SpscQueue {
@@ -53,4 +53,4 @@ class SpscQueue {
   alignas(64) std::atomic<std::size_t> tail_{0};
 };
 
-}  // namespace varnkit::audio
+}  // namespace varnkit::engine

@@ -1,5 +1,5 @@
 #pragma once
-// The error the kit and sound code raise: a number and a text, as the program's callers
+// The error the file, kit and sound code raise: a number and a text, as the program's callers
 // (the window handlers) show them in a message box.
 
 #include <cstdint>
