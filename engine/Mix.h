@@ -9,7 +9,8 @@
 namespace varnkit::engine {
 
 // Adds n frames of s from frame `from` at gain g + step*(i+1) into stereo out; a mono sample
-// goes to both sides. Render thread.
+// goes to both sides. A ramp (step not 0) is shorter than 2^31 frames, as every fade is. Render
+// thread.
 void addFrames(const Sample& s, uint64_t from, uint32_t n, float g, float step,
                float* out) noexcept;
 
