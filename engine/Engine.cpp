@@ -47,8 +47,10 @@ Engine::Engine(uint32_t sampleRate)
 }
 
 Engine::~Engine() {
-  drainForShutdown();
+  // A voice released while an older kit named it is only handed on as its kit retires: that
+  // happens here, before the drain, so the drain frees it too.
   collect();
+  drainForShutdown();
   for (Voice* v : unposted_) delete v;
   for (Voice* v : deferred_) delete v;
 }

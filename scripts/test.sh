@@ -40,12 +40,12 @@ for dir in build build-asan; do
 done
 
 # Under ThreadSanitizer: the MIDI input's closing while messages arrive, and kits changed
-# while the mixer decides notes on its own. Only those are built and run: the other MIDI
+# while the engine decides notes on its own. Only those are built and run: the other MIDI
 # tests count every message, and ThreadSanitizer slows JACK's threads enough to lose cycles.
 echo "== under ThreadSanitizer =="
 if build build-tsan -DCMAKE_BUILD_TYPE=Debug -DVARNKIT_TSAN=ON -DVARNKIT_BENCH=OFF \
-    --target midi_jack_tests && cmake --build build-tsan -j "$jobs" --target sound_unit_tests; then
-  ctest --test-dir build-tsan --output-on-failure -R 'MidiJack\.ClosingWhile|LiveHit\.' || status=1
+    --target midi_jack_tests && cmake --build build-tsan -j "$jobs" --target sound_unit_tests engine_unit_tests; then
+  ctest --test-dir build-tsan --output-on-failure -R 'MidiJack\.ClosingWhile|LiveHit\.|^Engine\.' || status=1
 else
   status=1
 fi
