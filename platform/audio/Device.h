@@ -74,7 +74,7 @@ class Device {
   std::shared_ptr<const FrameClock> frameClock() const { return backend_->clock(); }
   // Commands to this device's buffers take effect this many cycles after the cycle they
   // were asked for in: enough for a request to travel from the MIDI thread through the window
-  // to the mixer, so that every hit keeps the same delay.
+  // to the engine, so that every hit keeps the same delay.
   static constexpr uint32_t kTimedCycles = 2;
   // Commands posted from now on take effect kTimedCycles after the cycle starting at frame
   // cycle of frameClock(); on a device without a clock, at once as ever.

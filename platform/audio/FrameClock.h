@@ -1,7 +1,7 @@
 #pragma once
 // A device's frame clock: which cycle of the output's own timeline is under way, so that a
 // sound asked for during one cycle can start a fixed number of cycles later, however long the
-// request takes to reach the mixer.
+// request takes to reach the engine.
 
 #include <cstdint>
 #include <memory>

@@ -26,7 +26,7 @@ class PrimaryBuffer {
   explicit PrimaryBuffer(std::shared_ptr<const CooperativeLevel> coop) : coop_(std::move(coop)) {}
 
   // Takes a PCM format (1 or 2 channels, 8 or 16 bits, 100 to 200000 Hz, consistent block
-  // alignment and byte rate); needs priority access. The mixer itself keeps running in float
+  // alignment and byte rate); needs priority access. The engine itself keeps running in float
   // at the device's rate: the format is what the program asked for, read back as given.
   DsResult SetFormat(const WaveFormat& format);
   DsResult GetFormat(WaveFormat& format) const;

@@ -67,7 +67,7 @@ Form1::Form1(std::string appFolder, MidiInputFactory makeMidi, StartChoices star
       this);
   connectHandlers();
   qApp->installEventFilter(this);
-  // Whatever a handler changed in the kit reaches the mixer before the window waits again.
+  // Whatever a handler changed in the kit reaches the engine before the window waits again.
   connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this,
           [this] { publishKit(); });
 }
@@ -76,7 +76,7 @@ void Form1::publishKit() {
   audio::Device* device = state_->soundDevice();
   if (device == nullptr) return;
   // JACK's MIDI frames, and PipeWire's placing of notes on arrival, are of the clock the
-  // mixer renders by.
+  // engine renders by.
   const std::string service = device->serviceName();
   const bool exact = device->frameClock() && (service == "JACK" || service == "PipeWire");
   midiEvents_->setHitTarget(exact ? &device->engine() : nullptr);
