@@ -260,6 +260,10 @@ TEST_F(VarnKitOnPipeWire, ThePulseAudioStreamAsksForTheBufferAndComesBackToo) {
 TEST_F(VarnKitOnPipeWire, UnderJackOnPipeWireALossWithoutAWordFromTheServerIsNoticedToo) {
   env_["LD_LIBRARY_PATH"] = PIPEWIRE_JACK_DIR;
   env_["JACK_DEFAULT_SERVER"] = "pipewire-0";  // PipeWire's own name for its socket
+  // The client of the server that went is let go without jack_client_close, which can hang
+  // once its server is gone, and PipeWire's JACK library keeps no pointer to what it made for
+  // it: a sanitized build would call that a leak of ours.
+  env_["ASAN_OPTIONS"] = "detect_leaks=0";
   byHand_ = true;
   start();
   ASSERT_FALSE(window_.empty()) << "no window";
