@@ -8,10 +8,10 @@
 #include "import/Hydrogen.h"
 #include "import/Sfz.h"
 #include "kit/Drumkit.h"
-#include "platform/Error.h"
 #include "kit/KitState.h"
 #include "kit/Layer.h"
 #include "kit/WindowLink.h"
+#include "platform/Error.h"
 #include "platform/audio/Device.h"
 #include "platform/files/FileOps.h"
 #include "platform/files/Lookup.h"
@@ -20,31 +20,6 @@ namespace varnkit::import {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A folder of its own under the system's temporary folder, removed with the object.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::string pattern = (fs::temp_directory_path() / "varnkit-import-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!path_.empty()) fs::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
-
-bool isSfz(const fs::path& source) {
-  std::string ext = source.extension().string();
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".sfz";
-}
 
 constexpr const char* kCancelled = "The import was cancelled; nothing was written.";
 
@@ -65,13 +40,6 @@ class Steps {
   const ImportProgress& progress_;
   bool stopped_ = false;
 };
-
-ReadResult readSource(const fs::path& source, const fs::path& scratch, Steps& steps) {
-  std::error_code ec;
-  if (!fs::exists(source, ec)) return {std::nullopt, "There is no " + source.string() + "."};
-  if (isSfz(source)) return ReadSfz(source);
-  return ReadHydrogenKit(source, scratch, [&steps] { return steps.next("Unpacking the kit"); });
-}
 
 int layerCount(const ImportPlan& plan) {
   int n = 0;
@@ -148,13 +116,38 @@ ImportOutcome failed(std::string why) {
 
 }  // namespace
 
+ScratchFolder::ScratchFolder() {
+  std::string pattern = (fs::temp_directory_path() / "varnkit-import-XXXXXX").string();
+  if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ec;
+  if (!path_.empty()) fs::remove_all(path_, ec);
+}
+
+bool IsSfz(const fs::path& source) {
+  std::string ext = source.extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".sfz";
+}
+
+ReadResult ReadSourceKit(const fs::path& source, const fs::path& scratch,
+                         const std::function<bool()>& goOn) {
+  std::error_code ec;
+  if (!fs::exists(source, ec)) return {std::nullopt, "There is no " + source.string() + "."};
+  if (IsSfz(source)) return ReadSfz(source);
+  return ReadHydrogenKit(source, scratch, goOn);
+}
+
 ImportOutcome ImportKit(const ImportRequest& request, const ReplaceQuestion& mayReplace,
                         const ImportProgress& progress) {
   Steps steps(progress);
   if (!steps.next("Reading the kit")) return failed(kCancelled);
   ScratchFolder scratch;
   if (scratch.path().empty()) return failed("Cannot make a temporary folder to import into.");
-  const ReadResult read = readSource(request.source, scratch.path() / "source", steps);
+  const ReadResult read = ReadSourceKit(request.source, scratch.path() / "source",
+                                        [&steps] { return steps.next("Unpacking the kit"); });
   if (!read.kit) return failed(steps.stopped() ? kCancelled : read.error);
   ImportPlan plan = PlanImport(*read.kit, request.name);
   if (std::none_of(plan.pads.begin(), plan.pads.end(), [](const auto& p) { return p.has_value(); }))

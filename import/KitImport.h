@@ -8,6 +8,7 @@
 #include <string>
 
 #include "import/Plan.h"
+#include "import/SourceKit.h"
 
 namespace varnkit::import {
 
@@ -46,6 +47,29 @@ using ImportProgress = std::function<bool(const ImportStep& step)>;
 // Whether the existing kit kitName may be replaced: the kit of the file the import would
 // replace, named as that file is, which may differ from the import's name in letter case.
 using ReplaceQuestion = std::function<bool(const std::string& kitName)>;
+
+// A folder of its own under the system's temporary folder, removed with the object; empty
+// when none could be made.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Whether source names an SFZ file, by its ending in any letter case.
+bool IsSfz(const std::filesystem::path& source);
+
+// Reads the kit at source: an .sfz file, or a Hydrogen drumkit.xml, its folder or an
+// .h2drumkit archive, unpacked into scratch (goOn is asked meanwhile). Writes nothing else
+// and never throws.
+ReadResult ReadSourceKit(const std::filesystem::path& source, const std::filesystem::path& scratch,
+                         const std::function<bool()>& goOn = {});
 
 // Reads, plans, checks and decodes everything before the first byte goes into the kit folder,
 // so a source that fails anywhere, or an import stopped by progress, leaves the folder as it

@@ -1,5 +1,7 @@
 #include "kitload/EngineKit.h"
 
+#include "import/KitImport.h"
+#include "import/Plan.h"
 #include "kit/Drumkit.h"
 #include "kit/KitState.h"
 #include "kit/Layer.h"
@@ -50,13 +52,60 @@ std::optional<std::array<PadSource, 9>> readKitFile(const fs::path& file,
   return pads;
 }
 
+// The highest velocity a layer answers: one below the next higher layer of its pad, as in
+// the kit model.
+int32_t velEndOf(const std::vector<import::PlannedLayer>& layers, int32_t velStart) {
+  int32_t end = 127;
+  for (const auto& other : layers)
+    if (other.velStart > velStart && other.velStart <= end) end = other.velStart - 1;
+  return end;
+}
+
+// The pads the importer would give a Hydrogen kit or an SFZ file; nothing is written but what
+// an archive unpacks into scratch.
+std::optional<std::array<PadSource, 9>> readForeignKit(const fs::path& file,
+                                                       const fs::path& scratch,
+                                                       std::vector<std::string>& notes,
+                                                       std::string& error) {
+  const import::ReadResult read = import::ReadSourceKit(file, scratch);
+  if (!read.kit) {
+    error = read.error;
+    return std::nullopt;
+  }
+  const import::ImportPlan plan = import::PlanImport(*read.kit);
+  notes = plan.leftOut;
+  std::array<PadSource, 9> pads;
+  for (std::size_t i = 0; i < pads.size(); ++i) {
+    if (!plan.pads[i]) continue;
+    const import::PlannedPad& planned = *plan.pads[i];
+    pads[i].name = planned.name;
+    pads[i].rootKey = planned.rootKey;
+    pads[i].group = planned.group;
+    for (const auto& layer : planned.layers)
+      pads[i].layers.push_back(
+          {layer.velStart, velEndOf(planned.layers, layer.velStart), layer.source.string()});
+  }
+  return pads;
+}
+
+bool isKitFile(const fs::path& file) {
+  std::string ext = file.extension().string();
+  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ext == ".txt";
+}
+
 }  // namespace
 
 KitLoad LoadEngineKit(const fs::path& file, uint32_t sampleRate) {
   KitLoad load;
   std::vector<std::string> notes;
-  const auto pads = readKitFile(file, notes, load.error);
+  const import::ScratchFolder scratch;
+  const auto pads = isKitFile(file)
+                        ? readKitFile(file, notes, load.error)
+                        : readForeignKit(file, scratch.path() / "source", notes, load.error);
   if (!pads) return load;
+  // A foreign kit's headers bound nothing: what it decodes to is counted as it is decoded.
+  audio::DecodeBudget budget{import::kMostKitSamples, false};
   EngineKit kit;
   kit.description = std::make_unique<engine::KitDescription>();
   kit.notes = std::move(notes);
@@ -67,7 +116,7 @@ KitLoad LoadEngineKit(const fs::path& file, uint32_t sampleRate) {
     pad.rootKey = source.rootKey;
     pad.group = source.group;
     for (const auto& layer : source.layers) {
-      auto decoded = audio::decodeSampleFile(layer.file, sampleRate);
+      auto decoded = audio::decodeSampleFile(layer.file, sampleRate, &budget);
       // One broken sample must not silence the kit: its layer is left out, and said so.
       if (!decoded.ok()) {
         kit.notes.push_back("The sample " + layer.file +

@@ -33,8 +33,9 @@ struct KitLoad {
   std::string error;  // why there is no kit, in the program's words
 };
 
-// Reads and decodes the kit at file for an engine at sampleRate. Any thread but a render
-// thread; never throws.
+// Reads and decodes the kit at file for an engine at sampleRate: a VarnKit kit file by its
+// ending ".txt", in any letter case; anything else through the importer. Any thread but a
+// render thread, several at once; never throws.
 KitLoad LoadEngineKit(const std::filesystem::path& file, uint32_t sampleRate);
 
 }  // namespace varnkit::kitload

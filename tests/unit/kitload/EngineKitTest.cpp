@@ -85,3 +85,35 @@ TEST(EngineKit, ASampleThatIsGoneOrNoSoundIsLeftOutAndAKitFileThatIsGoneGivesARe
 
 }  // namespace
 }  // namespace varnkit::kitload
+
+namespace varnkit::kitload {
+namespace {
+
+// Another sampler's kit comes in as the importer plans it, and nothing is written beside it.
+TEST(EngineKit, AnSfzFileLoadsAsTheImporterPlansItAndWritesNothing) {
+  testing::TempDir dir;
+  for (const auto& [name, value] :
+       {std::pair{"kick_soft.wav", 0.25f}, {"kick_hard.wav", 0.5f}, {"snare.wav", 0.125f}})
+    testing::writeFile(dir.path() / name, testing::makeWav(testing::constant(value, 441), {}));
+  std::ofstream(dir.path() / "kit.sfz")
+      << "<region> sample=kick_soft.wav key=36 lovel=0 hivel=63\n"
+         "<region> sample=kick_hard.wav key=36 lovel=64 hivel=127\n"
+         "<region> sample=snare.wav key=38\n";
+  const auto before = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+  KitLoad load = LoadEngineKit(dir.path() / "kit.sfz", 44100);
+  ASSERT_TRUE(load.kit) << load.error;
+  const engine::KitDescription& d = *load.kit->description;
+  ASSERT_EQ(d.pads[0].layers.size(), 2u);
+  EXPECT_EQ(d.pads[0].rootKey, 36);
+  EXPECT_EQ(d.pads[0].layers[0].velEnd, 63);
+  EXPECT_EQ(d.pads[0].layers[1].velStart, 64);
+  EXPECT_NEAR(d.pads[0].layers[1].voice->data.samples[0], 0.5f, 1e-4);
+  EXPECT_EQ(d.pads[1].rootKey, 38);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), before);
+  const KitLoad none = LoadEngineKit(dir.path() / "gone.sfz", 44100);
+  EXPECT_FALSE(none.kit);
+  EXPECT_FALSE(none.error.empty());
+}
+
+}  // namespace
+}  // namespace varnkit::kitload
