@@ -35,11 +35,4 @@ void PublishKit(KitState& state, bool learning) {
       std::make_unique<engine::KitDescription>(DescribeKit(state.kit(), learning)));
 }
 
-void PublishKit(KitState& state) {
-  audio::Device* device = state.soundDevice();
-  if (device == nullptr) return;
-  const engine::KitDescription* newest = device->engine().kit();
-  PublishKit(state, newest != nullptr && newest->learning);
-}
-
 }  // namespace varnkit

@@ -14,10 +14,8 @@ class KitState;
 engine::KitDescription DescribeKit(Drumkit& kit, bool learning);
 
 // Hands the kit of state to its sound device's engine, which keeps what it plays already when
-// nothing changed, and frees what the engine has moved on from. learning: as the newest kit
-// published (false before any), unless given. User-interface thread, after every change of
-// the kit and before an event that must meet the change; nothing without a device.
-void PublishKit(KitState& state);
+// nothing changed, and frees what the engine has moved on from. User-interface thread, after
+// every change of the kit; nothing without a device.
 void PublishKit(KitState& state, bool learning);
 
 }  // namespace varnkit

@@ -1,5 +1,6 @@
 #include "sound/PadTrigger.h"
 
+#include <memory>
 #include <string>
 
 #include "engine/Engine.h"
@@ -58,7 +59,12 @@ void PlayPad(KitState& state, int16_t pad, int16_t Vel) {
     engine::HitPad(described, std::size_t(pad), Vel, actions);
     return;
   }
-  PublishKit(state);
+  // The hit meets the kit as it stands: the description just made goes to the engine, which
+  // keeps what it has when nothing changed, and whether a note is learned stays as it was.
+  const engine::KitDescription* newest = device->engine().kit();
+  auto current = std::make_unique<engine::KitDescription>(described);
+  current->learning = newest != nullptr && newest->learning;
+  device->engine().publish(std::move(current));
   if (device->engine().post(event)) return;
   const int32_t layer = engine::ChooseLayer(described.pads[std::size_t(pad)], Vel);
   if (layer < 0) refused("The sounds of pad " + std::to_string(pad + 1) + " could not be stopped.");
