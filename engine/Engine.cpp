@@ -31,7 +31,7 @@ class Engine::VoiceActions final : public HitActions {
     const float gain = velocity >= 0 && velocity < 128
                            ? engine_.gain_[std::size_t(velocity)]
                            : gainOfLevel(std::clamp(levelOfVelocity(velocity), -10000, 0));
-    engine_.start(*v, gain);
+    engine_.start(*v, gain, int32_t(pad));
   }
 
  private:
@@ -85,6 +85,7 @@ bool Engine::postLive(const Event& event) noexcept {
 }
 
 void Engine::release(Voice* voice) {
+  ++releasing_;
   if (named(voice))
     deferred_.push_back(voice);
   else
@@ -100,7 +101,10 @@ void Engine::postRelease(Voice* voice) {
 
 void Engine::collect() {
   retireKits();
-  while (auto v = retired_.pop()) delete *v;
+  while (auto v = retired_.pop()) {
+    delete *v;
+    --releasing_;
+  }
   while (!unposted_.empty()) {
     Command c;
     c.op = Command::Op::Release;
@@ -122,10 +126,18 @@ void Engine::render(float* out, uint32_t frames, std::span<const Event> events) 
   renderBlock(out, frames, rendered_, events);
 }
 
+void Engine::render(float* out, uint32_t frames, std::span<const Event> events,
+                    std::span<float* const> buses) noexcept {
+  renderBlock(out, frames, rendered_, events, buses);
+}
+
 void Engine::renderBlock(float* out, uint32_t frames, uint32_t blockStart,
-                         std::span<const Event> events) noexcept {
+                         std::span<const Event> events, std::span<float* const> buses) noexcept {
   flushRetired();
   std::fill(out, out + 2 * std::size_t(frames), 0.0f);
+  buses_ = buses;
+  for (float* bus : buses)
+    if (bus != nullptr) std::fill(bus, bus + 2 * std::size_t(frames), 0.0f);
   takeKit();
   takeLive();
   std::size_t next = 0;
@@ -136,12 +148,15 @@ void Engine::renderBlock(float* out, uint32_t frames, uint32_t blockStart,
     uint32_t until = std::min(command, followLiveDue(blockStart, done, frames));
     while (next < events.size() && events[next].frame <= done) follow(events[next++]);
     if (next < events.size()) until = std::min(until, events[next].frame);
-    if (until > done) mixSpan(out + 2 * std::size_t(done), until - done);
+    if (until > done) mixSpan(out + 2 * std::size_t(done), done, until - done);
     done = until;
   } while (done < frames);
   // An event past the block's end is not lost: it takes effect as the next block begins.
   while (next < events.size()) follow(events[next++]);
   clip(out, 2 * std::size_t(frames));
+  for (float* bus : buses)
+    if (bus != nullptr) clip(bus, 2 * std::size_t(frames));
+  buses_ = {};
   uint32_t count = 0;
   for (Voice* v = active_; v != nullptr; v = v->next) ++count;
   for (const Tail& t : tails_) count += t.voice != nullptr ? 1 : 0;
@@ -292,10 +307,16 @@ uint32_t Engine::offsetInBlock(const Command& c, uint32_t blockStart) const noex
   return c.timed ? offsetOf(c.due, blockStart) : 0;
 }
 
-void Engine::mixSpan(float* out, uint32_t frames) noexcept {
+float* Engine::busAt(int32_t bus, uint32_t offset) const noexcept {
+  if (bus < 0 || std::size_t(bus) >= buses_.size() || buses_[std::size_t(bus)] == nullptr)
+    return nullptr;
+  return buses_[std::size_t(bus)] + 2 * std::size_t(offset);
+}
+
+void Engine::mixSpan(float* out, uint32_t offset, uint32_t frames) noexcept {
   for (Voice* v = active_; v != nullptr;) {
     Voice* next = v->next;  // mixVoice may unlink v
-    mixVoice(*v, out, frames);
+    mixVoice(*v, out, busAt(v->bus, offset), frames);
     v = next;
   }
   // Nearly every slot is empty, and this runs for every span between events: four slots are
@@ -308,7 +329,7 @@ void Engine::mixSpan(float* out, uint32_t frames) noexcept {
         reinterpret_cast<uintptr_t>(group[2].voice) | reinterpret_cast<uintptr_t>(group[3].voice);
     if (any == 0) continue;
     for (std::size_t k = 0; k < 4; ++k)
-      if (group[k].voice != nullptr) mixTail(group[k], out, frames);
+      if (group[k].voice != nullptr) mixTail(group[k], out, busAt(group[k].bus, offset), frames);
   }
 }
 
@@ -355,8 +376,9 @@ void Engine::play(Voice& v, uint32_t serial, bool looping) noexcept {
   active_ = &v;
 }
 
-void Engine::start(Voice& v, float gain) noexcept {
-  rewind(v, 0);
+void Engine::start(Voice& v, float gain, int32_t bus) noexcept {
+  rewind(v, 0);  // the old sound's tail stays on the bus it was heard on
+  v.bus = bus;
   setGain(v, gain);
   play(v, v.serial + 1, false);
 }
@@ -407,6 +429,7 @@ void Engine::startTail(Voice& v) noexcept {
   slot->gain = v.gain;
   slot->left = fadeFrames_;
   slot->step = v.gain / float(fadeFrames_);
+  slot->bus = v.bus;
   ++v.tails;
 }
 
@@ -417,7 +440,7 @@ void Engine::unlink(Voice& v) noexcept {
   v.prev = v.next = nullptr;
 }
 
-void Engine::mixVoice(Voice& v, float* out, uint32_t frames) noexcept {
+void Engine::mixVoice(Voice& v, float* out, float* bus, uint32_t frames) noexcept {
   uint32_t done = 0;
   while (done < frames) {
     if (v.pos >= v.data.frames) {
@@ -436,10 +459,12 @@ void Engine::mixVoice(Voice& v, float* out, uint32_t frames) noexcept {
     if (v.rampLeft > 0) {
       n = std::min(n, v.rampLeft);
       addFrames(v.data, v.pos, n, v.gain, v.rampStep, out + 2 * done);
+      if (bus != nullptr) addFrames(v.data, v.pos, n, v.gain, v.rampStep, bus + 2 * done);
       v.rampLeft -= n;
       v.gain = v.rampLeft == 0 ? v.target : v.gain + v.rampStep * float(n);
     } else {
       addFrames(v.data, v.pos, n, v.gain, 0.0f, out + 2 * done);
+      if (bus != nullptr) addFrames(v.data, v.pos, n, v.gain, 0.0f, bus + 2 * done);
     }
     v.pos += n;
     done += n;
@@ -447,9 +472,10 @@ void Engine::mixVoice(Voice& v, float* out, uint32_t frames) noexcept {
   }
 }
 
-void Engine::mixTail(Tail& t, float* out, uint32_t frames) noexcept {
+void Engine::mixTail(Tail& t, float* out, float* bus, uint32_t frames) noexcept {
   const auto n = uint32_t(std::min<uint64_t>({frames, t.left, t.voice->data.frames - t.pos}));
   addFrames(t.voice->data, t.pos, n, t.gain, -t.step, out);
+  if (bus != nullptr) addFrames(t.voice->data, t.pos, n, t.gain, -t.step, bus);
   t.gain -= t.step * float(n);
   t.left -= n;
   t.pos += n;
@@ -496,8 +522,11 @@ void Engine::silenceAll() noexcept {
 
 // With no thread rendering, what the render thread would hand back is freed here and now.
 void Engine::freeRetired() noexcept {
-  while (auto v = retired_.pop()) delete *v;
-  for (Voice* v = std::exchange(toRetire_, nullptr); v != nullptr;) {
+  while (auto v = retired_.pop()) {
+    delete *v;
+    --releasing_;
+  }
+  for (Voice* v = std::exchange(toRetire_, nullptr); v != nullptr; --releasing_) {
     delete std::exchange(v, v->retireNext);
   }
 }

@@ -77,6 +77,11 @@ class Engine {
   // Render thread: the same, with the block's own events, their frames counted from the
   // block's start and in order (a plugin's or a renderer's events).
   void render(float* out, uint32_t frames, std::span<const Event> events) noexcept;
+  // Render thread: the same, and each pad's own sound also into buses[pad] (interleaved
+  // stereo, frames long, clipped; null or past the span's end: that pad goes to out alone),
+  // so a mixer can give every drum a channel of its own.
+  void render(float* out, uint32_t frames, std::span<const Event> events,
+              std::span<float* const> buses) noexcept;
 
   // Any thread.
   uint32_t sampleRate() const noexcept { return rate_; }
@@ -93,6 +98,11 @@ class Engine {
   void release(Voice* voice);
   // Control thread: frees what the render thread has handed back.
   void collect();
+  // Control thread: whether older kits or released voices still wait for collect() to free
+  // them, once the render thread has let go of them.
+  bool holding() const noexcept {
+    return tables_.size() > 1 || !deferred_.empty() || !unposted_.empty() || releasing_ > 0;
+  }
   // Control thread: commands and events posted from now on take effect at frame due of
   // render's timeline; those behind them wait with them, so order holds.
   void setDue(uint32_t due) noexcept { due_ = due, timed_ = true; }
@@ -120,12 +130,13 @@ class Engine {
     float gain = 0.0f;
     float step = 0.0f;
     uint32_t left = 0;
+    int32_t bus = -1;
   };
 
   class VoiceActions;
 
-  void renderBlock(float* out, uint32_t frames, uint32_t blockStart,
-                   std::span<const Event> events) noexcept;
+  void renderBlock(float* out, uint32_t frames, uint32_t blockStart, std::span<const Event> events,
+                   std::span<float* const> buses = {}) noexcept;
   void takeKit() noexcept;
   uint32_t applyDue(uint32_t blockStart, uint32_t done, uint32_t frames) noexcept;
   void takeLive() noexcept;
@@ -138,17 +149,18 @@ class Engine {
   void postRelease(Voice* voice);
   void retireKits();
   uint32_t offsetInBlock(const Command& c, uint32_t blockStart) const noexcept;
-  void mixSpan(float* out, uint32_t frames) noexcept;
+  void mixSpan(float* out, uint32_t offset, uint32_t frames) noexcept;
+  float* busAt(int32_t bus, uint32_t offset) const noexcept;
   void apply(const Command& c) noexcept;
   void play(Voice& v, uint32_t serial, bool looping) noexcept;
-  void start(Voice& v, float gain) noexcept;
+  void start(Voice& v, float gain, int32_t bus) noexcept;
   void stop(Voice& v) noexcept;
   void rewind(Voice& v, uint64_t frame) noexcept;
   void setGain(Voice& v, float gain) noexcept;
   void startTail(Voice& v) noexcept;
   void unlink(Voice& v) noexcept;
-  void mixVoice(Voice& v, float* out, uint32_t frames) noexcept;
-  void mixTail(Tail& t, float* out, uint32_t frames) noexcept;
+  void mixVoice(Voice& v, float* out, float* bus, uint32_t frames) noexcept;
+  void mixTail(Tail& t, float* out, float* bus, uint32_t frames) noexcept;
   void endTail(Tail& t) noexcept;
   void retireIfIdle(Voice& v) noexcept;
   void flushRetired() noexcept;
@@ -161,10 +173,11 @@ class Engine {
   std::array<float, 128> gain_{};  // the level law, per velocity
   SpscQueue<Command, kCommandCapacity> commands_;
   SpscQueue<Voice*, 1024> retired_;
-  std::vector<Tail> tails_;       // sized once; the render thread never resizes it
-  Voice* active_ = nullptr;       // render thread: intrusive list of playing voices
-  Voice* toRetire_ = nullptr;     // render thread: handed back when the retire queue had no room
-  std::vector<Voice*> unposted_;  // control thread: released while the command queue was full
+  std::vector<Tail> tails_;        // sized once; the render thread never resizes it
+  std::span<float* const> buses_;  // render thread: the pads' own outputs of this block
+  Voice* active_ = nullptr;        // render thread: intrusive list of playing voices
+  Voice* toRetire_ = nullptr;      // render thread: handed back when the retire queue had no room
+  std::vector<Voice*> unposted_;   // control thread: released while the command queue was full
   std::atomic<uint32_t> activeCount_{0};
   std::atomic<uint64_t> blocks_{0};
   bool detached_ = false;  // control thread
@@ -184,6 +197,7 @@ class Engine {
       tables_;                    // control thread: published, perhaps still read
   std::vector<Voice*> deferred_;  // control thread: released while a kit names them
   uint64_t generation_ = 0;       // control thread
+  std::size_t releasing_ = 0;     // control thread: voices released, not yet freed
 };
 
 }  // namespace varnkit::engine

@@ -29,6 +29,7 @@ struct Voice {
   uint32_t rampLeft = 0;
   uint32_t serial = 0;
   uint32_t tails = 0;
+  int32_t bus = -1;  // the pad it last started for, whose own output it also goes to
   bool playing = false;
   bool looping = false;
   bool fresh = true;  // nothing rendered since (re)start: a cut is inaudible

@@ -284,6 +284,43 @@ INSTANTIATE_TEST_SUITE_P(Paths, NoteScene, kPaths,
 
 // Two engines at different rates, with different kits, rendered block by block in turn: any
 // state the engines shared (a kit, a queue, a fade length, a gain table) would show.
+// A mixer's channel per drum: each pad's own output has its sounds and their fades, cut by
+// its group or its retrigger, and nothing of any other pad's; together they are the mix.
+TEST(Engine, EachPadsOwnOutputCarriesItsSoundsWithTheirFadesAndNothingElse) {
+  for (const Journey& j : {groups(), retrigger()}) {
+    Engine engine(kRate);
+    std::vector<Voice*> voices;
+    engine.publish(build(j.kit, voices));
+    const std::size_t pads = j.kit.pads.size();
+    std::vector<float> mix(2 * j.frames);
+    std::vector<std::vector<float>> own(pads + 1, std::vector<float>(2 * j.frames));
+    for (uint32_t done = 0, next = 0; done < j.frames; done += 64) {
+      const uint32_t n = std::min(64u, j.frames - done);
+      std::vector<Event> inBlock;
+      for (; next < j.events.size() && j.events[next].frame < done + n; ++next) {
+        inBlock.push_back(j.events[next]);
+        inBlock.back().frame -= done;
+      }
+      // One output more than there are pads, and one left out, as a host may give them.
+      std::vector<float*> buses;
+      for (auto& o : own) buses.push_back(o.data() + 2 * done);
+      buses[1] = nullptr;
+      engine.render(mix.data() + 2 * done, n, inBlock, buses);
+    }
+    for (std::size_t p = 0; p < pads; ++p) {
+      if (p == 1) continue;
+      std::vector<Sound> ofPad;
+      for (const Sound& sound : j.sounds)
+        if (sound.value == j.kit.pads[p].layers[0].value) ofPad.push_back(sound);
+      SCOPED_TRACE("pad " + std::to_string(p));
+      expectSounds(own[p], ofPad, kFade);
+    }
+    EXPECT_EQ(own[pads], std::vector<float>(2 * j.frames)) << "no pad of that number";
+    expectSounds(mix, j.sounds, kFade);
+    for (Voice* v : voices) engine.release(v);
+  }
+}
+
 TEST(Engine, TwoEnginesSideBySideEachSoundExactlyAsItWouldAlone) {
   const Journey a = groups(), b = byNote(retrigger());
   constexpr uint32_t kOtherRate = 44100;
