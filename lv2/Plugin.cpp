@@ -337,6 +337,11 @@ bool Plugin::loadKit(const std::string& path, bool silenceOnFailure) {
   }
   for (const std::string& note : load.kit->notes)
     lv2_log_warning(&logger_, "VarnKit, kit %s: %s\n", path.c_str(), note.c_str());
+  // The program takes any text for a kit file; a host's user who picked the wrong file
+  // should hear why nothing sounds.
+  if (load.kit->voices.empty())
+    lv2_log_warning(&logger_, "VarnKit, kit %s: no pad of it has a sample to play.\n",
+                    path.c_str());
   adopt(std::move(load.kit->voices), std::move(load.kit->description));
   path_ = path;
   return true;

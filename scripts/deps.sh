@@ -11,6 +11,7 @@ packages=(
   pulseaudio-utils dbus-daemon
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xdotool
+  lv2-dev sordi liblilv-dev lilv-utils jalv ardour
   librsvg2-bin dpkg-dev desktop-file-utils appstream file man-db groff-base
 )
 

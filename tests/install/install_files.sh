@@ -41,7 +41,8 @@ lexgrog "$page" >/dev/null || fail "the man page has no NAME line whatis can rea
 # The one library search path allowed leads to the package's private folder, relative to the
 # file, so that the installed files never load anything from a build tree.
 private=$usr/$(cached CMAKE_INSTALL_LIBDIR)/varnkit
-for elf in "$usr"/bin/* "$private"/*; do
+bundle=$usr/$(cached CMAKE_INSTALL_LIBDIR)/lv2/varnkit.lv2
+for elf in "$usr"/bin/* "$private"/* "$bundle"/*.so; do
   file -b "$elf" | grep -q '^ELF ' || fail "$elf is not an ELF file"
   paths=$(readelf -d "$elf" | sed -n 's/.*(\(RPATH\|RUNPATH\)).*\[\(.*\)\]/\2/p')
   for path in $paths; do
@@ -51,9 +52,17 @@ for elf in "$usr"/bin/* "$private"/*; do
 done
 # Each program that needs the package's library finds it there, without a search path of the
 # caller's.
-for program in "$usr"/bin/*; do
+for program in "$usr"/bin/* "$bundle"/*.so; do
   readelf -d "$program" | grep -q 'NEEDED.*\[libvarnkit-jack\.so\]' || continue
   found=$(ldd "$program" | sed -n 's/.*libvarnkit-jack\.so => \(.*\) (.*/\1/p')
   [ -n "$found" ] && [ "$(realpath "$found")" = "$(realpath "$private/libvarnkit-jack.so")" ] ||
     fail "$program does not find the package's own library: ${found:-none}"
 done
+
+# A host finds both plugins in the installed bundle, and its data still validates there.
+plugins=$(LV2_PATH=$(dirname "$bundle") lv2ls)
+for uri in https://varnkit.org/lv2/varnkit https://varnkit.org/lv2/varnkit-multi; do
+  grep -qx "$uri" <<<"$plugins" || fail "no host finds $uri in $bundle: $plugins"
+done
+"$(dirname "$0")/../integration/lv2/validate.sh" "$bundle" >"$tmp/validate.log" 2>&1 ||
+  { cat "$tmp/validate.log" >&2; fail "the installed bundle does not validate"; }

@@ -24,6 +24,7 @@ packaged=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {sub(/^\.\//, "", $6); print $6}
 diff -u <(expected_files) - <<<"$packaged" ||
   fail "packaged files differ from installed_files.txt (+ packaged, - expected)"
 dpkg-deb -x "$deb" "$tmp/root"
-for elf in "$tmp"/root/usr/bin/* "$tmp/root/usr/$(cached CMAKE_INSTALL_LIBDIR)"/varnkit/*; do
+libdir=$tmp/root/usr/$(cached CMAKE_INSTALL_LIBDIR)
+for elf in "$tmp"/root/usr/bin/* "$libdir"/varnkit/* "$libdir"/lv2/varnkit.lv2/*.so; do
   file -b "$elf" | grep -q ', stripped' || fail "$elf is not stripped"
 done

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
 
 namespace varnkit::testing {
@@ -145,6 +146,8 @@ void LilvPluginHost::getKit(uint32_t frame) {
 }
 
 void LilvPluginHost::run(uint32_t frames) {
+  if (!audio_.empty() && frames > audio_[0].size())
+    throw std::invalid_argument("a block longer than the host's buffers");
   lv2_atom_forge_pop(&forge_, &sequence_);
   // The notify port's buffer tells its capacity, as hosts do.
   auto* out = reinterpret_cast<LV2_Atom_Sequence*>(notify_.data());

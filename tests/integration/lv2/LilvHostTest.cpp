@@ -189,6 +189,14 @@ TEST(LilvHost, AKitThatCannotBeLoadedIsLoggedWithItsReasonWhileTheKitBeforePlays
   host.deactivate();
   host.activate();
   EXPECT_TRUE(kickSounds(host));
+
+  // Any text passes for a kit file, as in the program, but a kit of no sound is told of.
+  std::ofstream(dir.path() / "notes.txt") << "shopping list\n";
+  host.setKit((dir.path() / "notes.txt").string());
+  for (int i = 0; i < 32; ++i) host.run(256);  // past the last kick's end
+  EXPECT_FALSE(kickSounds(host));
+  ASSERT_EQ(host.log().size(), 2u);
+  EXPECT_NE(host.log()[1].find("no pad of it has a sample"), std::string::npos) << host.log()[1];
 }
 
 fs::path writePreset(const fs::path& dir, const std::string& kitValue) {

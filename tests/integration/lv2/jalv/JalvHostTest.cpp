@@ -77,7 +77,9 @@ class Jalv {
     if (stdin_ >= 0) close(stdin_);
     if (child_) child_->stop(2s);
   }
-  bool running() { return child_ && child_->running(); }
+  bool running() {
+    return child_ && child_->running();
+  }
   std::string log() const {
     std::stringstream text;
     text << std::ifstream(log_).rdbuf();
@@ -154,8 +156,8 @@ TEST(JalvHost, NotesFromAJackSenderSoundInTheCycleTheyArriveAtTheirFrame) {
   ASSERT_TRUE(rig.recordFor(4 * period));
   const LostCycles lost(name + "-xruns");
 
-  const Hit hits[] = {{36, 127, kHardKick}, {42, 127, kHat},  {36, 79, kSoftKick},
-                      {36, 80, kHardKick},  {42, 40, kHat},   {36, 1, kSoftKick}};
+  const Hit hits[] = {{36, 127, kHardKick}, {42, 127, kHat}, {36, 79, kSoftKick},
+                      {36, 80, kHardKick},  {42, 40, kHat},  {36, 1, kSoftKick}};
   const unsigned seed = std::random_device{}();
   std::mt19937 random(seed);
   std::vector<uint32_t> offsets = {0, 17, period - 1};
@@ -180,10 +182,10 @@ TEST(JalvHost, NotesFromAJackSenderSoundInTheCycleTheyArriveAtTheirFrame) {
   for (std::size_t i = 0; i < sent.size(); ++i) {
     const Hit& hit = hits[i % std::size(hits)];
     const float level = hit.sample * engine::gainOfLevel(engine::levelOfVelocity(hit.velocity));
-    SCOPED_TRACE("hit " + std::to_string(i) + ", note " + std::to_string(hit.note) +
-                 " velocity " + std::to_string(hit.velocity) + ", offset " +
-                 std::to_string(offsets[i]) + " of " + std::to_string(period) + ", seed " +
-                 std::to_string(seed) + "; cycles the server lost: " + std::to_string(lost()));
+    SCOPED_TRACE("hit " + std::to_string(i) + ", note " + std::to_string(hit.note) + " velocity " +
+                 std::to_string(hit.velocity) + ", offset " + std::to_string(offsets[i]) + " of " +
+                 std::to_string(period) + ", seed " + std::to_string(seed) +
+                 "; cycles the server lost: " + std::to_string(lost()));
     const auto at = std::size_t(sent[i] - rig.firstFrame());
     ASSERT_LE(at + kLength, sound.size());
     // Found by its own level, which no hit next to it shares, should the one before still sound.
