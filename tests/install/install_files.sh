@@ -33,10 +33,11 @@ for size in 48 128 256; do
     fail "the ${size}x$size icon is not a PNG of that size"
 done
 
-page=$usr/share/man/man1/varnkit.1.gz
-warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
-[ -z "$warnings" ] || fail "the man page renders with warnings: $warnings"
-lexgrog "$page" >/dev/null || fail "the man page has no NAME line whatis can read"
+for page in "$usr"/share/man/man1/*.1.gz; do
+  warnings=$(zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>&1)
+  [ -z "$warnings" ] || fail "$(basename "$page") renders with warnings: $warnings"
+  lexgrog "$page" >/dev/null || fail "$(basename "$page") has no NAME line whatis can read"
+done
 
 # The one library search path allowed leads to the package's private folder, relative to the
 # file, so that the installed files never load anything from a build tree.
