@@ -5,7 +5,7 @@
 
 #include <new>
 
-#include "lv2/Plugin.h"
+#include "plugin/lv2/Plugin.h"
 
 namespace varnkit::lv2 {
 namespace {

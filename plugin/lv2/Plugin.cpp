@@ -1,4 +1,4 @@
-#include "lv2/Plugin.h"
+#include "plugin/lv2/Plugin.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2_util.h>

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "engine/Engine.h"
-#include "lv2/Uris.h"
+#include "plugin/lv2/Uris.h"
 
 namespace varnkit::lv2 {
 
