@@ -75,7 +75,11 @@ Plugin::Plugin(uint32_t rate, const LV2_URID_Map& map, const LV2_Worker_Schedule
   silence();
 }
 
-Plugin::~Plugin() = default;
+// The engine frees the voices it is handed, once nothing plays them; its own end does that
+// for every one.
+Plugin::~Plugin() {
+  for (auto& v : voices_) engine_.release(v.release());
+}
 
 void Plugin::connect(uint32_t port, void* data) noexcept {
   if (port == Control)
