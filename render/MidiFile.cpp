@@ -113,7 +113,10 @@ std::string readTrack(std::span<const uint8_t> data, std::size_t base, uint32_t 
 // The frame of a time, given as a count of microseconds times `per` (rounded to the nearest).
 uint64_t frameOf(unsigned __int128 microsTimesPer, uint64_t per, uint32_t rate) {
   const unsigned __int128 divisor = (unsigned __int128)per * 1000000u;
-  return uint64_t((microsTimesPer * rate + divisor / 2) / divisor);
+  const unsigned __int128 frame = (microsTimesPer * rate + divisor / 2) / divisor;
+  // A time past every frame stays past them all, and the notes in order, rather than wrap
+  // round to a frame near the start: a file within the size limit can say such a time.
+  return frame > UINT64_MAX ? UINT64_MAX : uint64_t(frame);
 }
 
 }  // namespace
@@ -124,30 +127,34 @@ MidiRead ReadMidi(std::span<const uint8_t> bytes, uint32_t sampleRate) {
   if (!r.has(14) || r.be(4) != 0x4D546864)  // "MThd"
     return {{}, "not a MIDI file: it does not begin with a MIDI header"};
   const uint32_t headerLength = r.be(4);
-  if (headerLength < 6 || !r.has(headerLength))
-    return {{}, "the MIDI header is cut short"};
+  if (headerLength < 6 || !r.has(headerLength)) return {{}, "the MIDI header is cut short"};
   const uint32_t format = r.be(2);
   const uint32_t tracks = r.be(2);
   const uint32_t division = r.be(2);
   r.skip(headerLength - 6);
   if (format > 1)
-    return {{}, "a MIDI file of format " + std::to_string(format) +
-                    " (independent patterns) has no one time line to render"};
+    return {{},
+            "a MIDI file of format " + std::to_string(format) +
+                " (independent patterns) has no one time line to render"};
   if (format == 0 && tracks != 1)
-    return {{}, "a MIDI file of format 0 must hold one track, this one names " +
-                    std::to_string(tracks)};
+    return {
+        {},
+        "a MIDI file of format 0 must hold one track, this one names " + std::to_string(tracks)};
   const bool smpte = (division & 0x8000) != 0;
   if (division == 0 || (smpte && (division & 0xFF) == 0))
     return {{}, "the MIDI header gives no time division"};
   std::vector<Timed> timed;
   for (uint32_t t = 0; t < tracks;) {
     if (!r.has(8))
-      return {{}, "the file is cut short: it names " + std::to_string(tracks) +
-                      " tracks and holds " + std::to_string(t)};
+      return {{},
+              "the file is cut short: it names " + std::to_string(tracks) + " tracks and holds " +
+                  std::to_string(t)};
     const uint32_t id = r.be(4);
     const uint32_t length = r.be(4);
     if (!r.has(length))
-      return {{}, "track " + std::to_string(t + 1) + " is cut short: its length runs past the "
+      return {{},
+              "track " + std::to_string(t + 1) +
+                  " is cut short: its length runs past the "
                   "end of the file"};
     const std::size_t base = r.at();
     r.skip(length);
@@ -163,16 +170,16 @@ MidiRead ReadMidi(std::span<const uint8_t> bytes, uint32_t sampleRate) {
     // Frames a second (29 is 29.97, drop-frame) times ticks a frame; the tempo plays no part.
     const int fps = 256 - int(division >> 8);
     if (fps != 24 && fps != 25 && fps != 29 && fps != 30)
-      return {{}, "the MIDI header gives " + std::to_string(fps) +
-                      " SMPTE frames a second; only 24, 25, 29.97 and 30 exist"};
+      return {{},
+              "the MIDI header gives " + std::to_string(fps) +
+                  " SMPTE frames a second; only 24, 25, 29.97 and 30 exist"};
     const uint64_t perFrame = division & 0xFF;
     const bool drop = fps == 29;
     for (const Timed& e : timed) {
       if (e.tempo != 0) continue;
       MidiNote n = e.note;
       // ticks / (fps * perFrame) seconds; 29.97 is 30000/1001.
-      const unsigned __int128 micros =
-          (unsigned __int128)e.tick * 1000000u * (drop ? 1001u : 1u);
+      const unsigned __int128 micros = (unsigned __int128)e.tick * 1000000u * (drop ? 1001u : 1u);
       const uint64_t per = perFrame * uint64_t(drop ? 30000 : fps);
       n.frame = frameOf(micros, per, sampleRate);
       read.notes.push_back(n);
@@ -202,9 +209,10 @@ MidiRead LoadMidiFile(const std::filesystem::path& path, uint32_t sampleRate) {
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (ec) return {{}, "the MIDI file " + path.string() + " cannot be read: " + ec.message()};
   if (size > kMostMidiFileBytes)
-    return {{}, "the MIDI file " + path.string() + " is " + std::to_string(size >> 20) +
-                    " MB; a MIDI file of more than " + std::to_string(kMostMidiFileBytes >> 20) +
-                    " MB is not read"};
+    return {{},
+            "the MIDI file " + path.string() + " is " + std::to_string(size >> 20) +
+                " MB; a MIDI file of more than " + std::to_string(kMostMidiFileBytes >> 20) +
+                " MB is not read"};
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> bytes(size);
   if (!in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(size)))

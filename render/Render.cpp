@@ -51,10 +51,15 @@ class OutputFile {
 
   // Why the file cannot be written, or empty.
   std::string failure() const {
-    return file_ != nullptr ? std::string() : target_.string() + " cannot be written: " + sf_strerror(nullptr);
+    return file_ != nullptr ? std::string()
+                            : target_.string() + " cannot be written: " + sf_strerror(nullptr);
   }
   bool write(const float* frames, uint32_t n) {
     return sf_writef_float(file_, frames, n) == sf_count_t(n);
+  }
+  // Why the last write failed.
+  std::string writeFailure() const {
+    return target_.string() + " could not be written: " + sf_strerror(file_);
   }
   // Closes the file and gives it its name; why not, or empty.
   std::string commit() {
@@ -83,8 +88,8 @@ std::optional<int> soundFormat(const RenderJob& job, std::string& error) {
   if (ext == ".wav") return SF_FORMAT_WAV | sub;
   if (ext == ".flac") {
     if (job.format == SampleFormat::Float) {
-      error = "FLAC holds no floating-point samples: choose 16 or 24 bits for " +
-              job.output.string();
+      error =
+          "FLAC holds no floating-point samples: choose 16 or 24 bits for " + job.output.string();
       return std::nullopt;
     }
     return SF_FORMAT_FLAC | sub;
@@ -144,7 +149,8 @@ RenderResult Render(const RenderJob& job, const std::function<void(double)>& pro
                    (job.channel ? " on channel " + std::to_string(*job.channel) : "");
     return result;
   } else if (frames.back() > limit) {
-    result.error = "the MIDI file's last note comes after " + std::to_string(frames.back() / job.rate) +
+    result.error = "the MIDI file's last note comes after " +
+                   std::to_string(frames.back() / job.rate) +
                    " seconds; a render of more than an hour is not made";
     return result;
   }
@@ -166,8 +172,8 @@ RenderResult Render(const RenderJob& job, const std::function<void(double)>& pro
   std::vector<std::unique_ptr<OutputFile>> files(job.perPad ? padSounds.size() : 1);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (job.perPad && !padSounds[i]) continue;
-    files[i] = std::make_unique<OutputFile>(job.perPad ? PadFile(job.output, i, names[i]) : job.output,
-                                            *format, job.rate);
+    files[i] = std::make_unique<OutputFile>(
+        job.perPad ? PadFile(job.output, i, names[i]) : job.output, *format, job.rate);
     if (const std::string why = files[i]->failure(); !why.empty()) {
       result.error = why;
       return result;
@@ -175,13 +181,43 @@ RenderResult Render(const RenderJob& job, const std::function<void(double)>& pro
   }
 
   std::vector<float> mix(2 * kBlock);
-  std::vector<std::vector<float>> buses(job.perPad ? padSounds.size() : 0, std::vector<float>(2 * kBlock));
+  std::vector<std::vector<float>> buses(job.perPad ? padSounds.size() : 0,
+                                        std::vector<float>(2 * kBlock));
   std::vector<float*> busPointers;
   for (auto& b : buses) busPointers.push_back(b.data());
   std::vector<engine::Event> inBlock;
+  const std::vector<float> silence(2 * kBlock);
+  // Writes n frames into every file: each its own sound, or silence.
+  const auto writeAll = [&](bool silent, uint32_t n) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+      if (!files[i]) continue;
+      const float* from = silent ? silence.data() : job.perPad ? buses[i].data() : mix.data();
+      if (!files[i]->write(from, n)) {
+        result.error = files[i]->writeFailure();
+        return false;
+      }
+    }
+    return true;
+  };
+  const auto audible = [&](uint32_t i) {
+    if (mix[2 * i] != 0.0f || mix[2 * i + 1] != 0.0f) return true;
+    for (const auto& b : buses)
+      if (b[2 * i] != 0.0f || b[2 * i + 1] != 0.0f) return true;
+    return false;
+  };
   const uint64_t expected = length ? *length : frames.back();
   std::size_t next = 0;
-  uint64_t done = 0;
+  uint64_t done = 0;     // frames rendered
+  uint64_t written = 0;  // frames in the files
+  // Until the last sound has died away, silence is only written once a sound follows it: a
+  // sample may end in silence of its own, or a voice fall silent blocks before it ends, and
+  // the file must end where the sound does, wherever the blocks fall.
+  uint64_t held = 0;
+  const auto writeSilence = [&](uint64_t count) {
+    for (uint32_t n; count > 0; count -= n, written += n)
+      if (!writeAll(true, n = uint32_t(std::min<uint64_t>(count, kBlock)))) return false;
+    return true;
+  };
   while (true) {
     if (cancel != nullptr && cancel->load()) {
       result.error = "stopped";
@@ -196,38 +232,28 @@ RenderResult Render(const RenderJob& job, const std::function<void(double)>& pro
       inBlock.back().frame = uint32_t(frames[next] - done);
     }
     engine.render(mix.data(), n, inBlock, busPointers);
-    const bool silentNow = !length && next == events.size() && engine.activeVoices() == 0;
     uint32_t keep = n;
-    if (silentNow) {
-      // The last sound ended in this block: the file ends with it, past the last note.
-      const auto audible = [&](uint32_t i) {
-        if (mix[2 * i] != 0.0f || mix[2 * i + 1] != 0.0f) return true;
-        for (const auto& b : buses)
-          if (b[2 * i] != 0.0f || b[2 * i + 1] != 0.0f) return true;
-        return false;
-      };
-      const uint32_t floor = frames.back() >= done ? uint32_t(frames.back() - done) + 1 : 0;
-      while (keep > floor && !audible(keep - 1)) --keep;
+    if (!length) {
+      while (keep > 0 && !audible(keep - 1)) --keep;
+      if (keep > 0 && !writeSilence(std::exchange(held, 0))) return result;
+      held += n - keep;
     }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      if (!files[i]) continue;
-      const float* from = job.perPad ? buses[i].data() : mix.data();
-      if (!files[i]->write(from, keep)) {
-        result.error = files[i]->target().string() + " could not be written: " +
-                       sf_strerror(nullptr);
-        return result;
-      }
-    }
-    done += keep;
+    if (!writeAll(false, keep)) return result;
+    written += keep;
+    done += n;
     if (progress && expected > 0) progress(std::min(1.0, double(done) / double(expected)));
-    if (silentNow) break;
+    if (!length && next == events.size() && engine.activeVoices() == 0) {
+      // The file ends as the last sound does, but not before the last note.
+      if (written <= frames.back() && !writeSilence(frames.back() + 1 - written)) return result;
+      break;
+    }
     if (!length && done > limit + 60ull * job.rate) {
       result.error = "the kit still sounds an hour and a minute in; a render that long is not made";
       return result;
     }
   }
   result.notesPlayed = next;
-  result.frames = done;
+  result.frames = written;
   for (auto& f : files) {
     if (!f) continue;
     if (std::string why = f->commit(); !why.empty()) {

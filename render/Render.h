@@ -28,7 +28,7 @@ struct RenderJob {
 };
 
 struct RenderResult {
-  std::string error;  // empty: every file was written
+  std::string error;               // empty: every file was written
   std::vector<std::string> notes;  // what the kit's load made fit or left out
   std::vector<std::filesystem::path> written;
   uint64_t frames = 0;

@@ -50,8 +50,8 @@ else
   status=1
 fi
 
-# The kit file loader and the SFZ reader under libFuzzer, for a short while, where clang is
-# there to build them.
+# The kit file loader, the SFZ reader and the MIDI file reader under libFuzzer, for a short
+# while, where clang is there to build them.
 if command -v clang++ >/dev/null; then
   echo "== kit file fuzzing =="
   if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
@@ -76,6 +76,21 @@ if command -v clang++ >/dev/null; then
     build-fuzz/tests/fuzz/sfz_fuzzer -max_total_time=10 "$corpus" >build-fuzz/sfz-fuzz.log 2>&1 \
       || { tail -40 build-fuzz/sfz-fuzz.log; status=1; }
     tail -1 build-fuzz/sfz-fuzz.log
+  else
+    status=1
+  fi
+  echo "== MIDI file fuzzing =="
+  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
+      -DVARNKIT_BENCH=OFF --target midi_file_fuzzer; then
+    corpus=build-fuzz/midi-corpus
+    mkdir -p "$corpus"
+    # Two tracks: a tempo change, running status, a velocity-0 note-on, system exclusive, a
+    # program change, a controller and a pitch bend among the notes.
+    printf 'MThd\x00\x00\x00\x06\x00\x01\x00\x02\x01\xe0MTrk\x00\x00\x00\x13\x00\xff\x51\x03\x07\xa1\x20\x83\x60\xff\x51\x03\x0a\x2c\x2b\x00\xff\x2f\x00MTrk\x00\x00\x00\x22\x00\x99\x24\x7f\x60\x2a\x00\x83\x60\xf0\x03\x7e\x7f\xf7\x00\xc9\x05\x00\xb9\x07\x64\x00\xe9\x00\x40\x81\x40\x99\x26\x50\x00\xff\x2f\x00' \
+      >"$corpus/seed.mid"
+    build-fuzz/tests/fuzz/midi_file_fuzzer -max_total_time=10 "$corpus" >build-fuzz/midi-fuzz.log 2>&1 \
+      || { tail -40 build-fuzz/midi-fuzz.log; status=1; }
+    tail -1 build-fuzz/midi-fuzz.log
   else
     status=1
   fi

@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -22,7 +22,9 @@ using varnkit::render::SampleFormat;
 
 std::atomic<bool> stopRequested{false};
 
-void onSignal(int) { stopRequested.store(true); }
+void onSignal(int) {
+  stopRequested.store(true);
+}
 
 constexpr const char* kUsage =
     "usage: varnkit-render [options] KIT MIDIFILE OUTPUT\n"
@@ -91,10 +93,14 @@ int main(int argc, char** argv) {
       job.rate = uint32_t(v);
     } else if (a == "--format") {
       const std::string_view f = hasValue ? argv[++i] : "";
-      if (f == "16") job.format = SampleFormat::Pcm16;
-      else if (f == "24") job.format = SampleFormat::Pcm24;
-      else if (f == "float") job.format = SampleFormat::Float;
-      else return usage("--format takes 16, 24 or float");
+      if (f == "16")
+        job.format = SampleFormat::Pcm16;
+      else if (f == "24")
+        job.format = SampleFormat::Pcm24;
+      else if (f == "float")
+        job.format = SampleFormat::Float;
+      else
+        return usage("--format takes 16, 24 or float");
     } else if (a == "--per-pad") {
       job.perPad = true;
     } else if (a == "--tail") {
@@ -125,9 +131,11 @@ int main(int argc, char** argv) {
   varnkit::render::RenderResult result;
   {
     Progress progress(quiet);
-    result = varnkit::render::Render(job, [&](double share) { progress(share); }, &stopRequested);
+    result = varnkit::render::Render(
+        job, [&](double share) { progress(share); }, &stopRequested);
   }
-  for (const std::string& note : result.notes) std::fprintf(stderr, "varnkit-render: %s\n", note.c_str());
+  for (const std::string& note : result.notes)
+    std::fprintf(stderr, "varnkit-render: %s\n", note.c_str());
   if (!result.ok()) {
     std::fprintf(stderr, "varnkit-render: %s\n", result.error.c_str());
     return stopRequested.load() ? 130 : 1;

@@ -16,6 +16,15 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
 }
+// The library's own code (std::stable_sort's buffer, say) asks for memory this way too: it is
+// counted, and freed by the delete above.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (counting) ++allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+  std::free(p);
+}
 void operator delete(void* p) noexcept {
   std::free(p);
 }
