@@ -52,47 +52,30 @@ fi
 
 # The kit file loader, the SFZ reader and the MIDI file reader under libFuzzer, for a short
 # while, where clang is there to build them.
+# fuzz <what> <target> <seconds> <seed file name> <seed, as a printf format>
+fuzz() {
+  local corpus=build-fuzz/$2-corpus log=build-fuzz/$2.log
+  echo "== $1 fuzzing =="
+  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
+      -DVARNKIT_BENCH=OFF --target "$2"; then
+    mkdir -p "$corpus"
+    # shellcheck disable=SC2059 # the seed is written by its escapes
+    printf "$5" >"$corpus/$4"
+    "build-fuzz/tests/fuzz/$2" -max_total_time="$3" "$corpus" >"$log" 2>&1 ||
+      { tail -40 "$log"; status=1; }
+    tail -1 "$log"
+  else
+    status=1
+  fi
+}
 if command -v clang++ >/dev/null; then
-  echo "== kit file fuzzing =="
-  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
-      -DVARNKIT_BENCH=OFF --target kit_file_fuzzer; then
-    corpus=build-fuzz/corpus
-    mkdir -p "$corpus"
-    printf 'vst samples,\r\r\nR,\r\r\nR,\r\r\nVarnKit,\r\r\n\r\r\n1,0,0,\t36,Kick,\ta.wav,0,79,0,0,0,0,1,1,\r\r\n2,0,0,\t36,Sn,\tb.wav,0,79,0,0,0,0,2,1,\r\r\n-1\r\n' \
-      >"$corpus/seed.txt"
-    build-fuzz/tests/fuzz/kit_file_fuzzer -max_total_time=15 "$corpus" >build-fuzz/fuzz.log 2>&1 \
-      || { tail -40 build-fuzz/fuzz.log; status=1; }
-    tail -1 build-fuzz/fuzz.log
-  else
-    status=1
-  fi
-  echo "== SFZ fuzzing =="
-  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
-      -DVARNKIT_BENCH=OFF --target sfz_fuzzer; then
-    corpus=build-fuzz/sfz-corpus
-    mkdir -p "$corpus"
-    printf '<control> default_path=S\\\n#define $K 36\n<global> volume=-3\n<group> group=1 off_by=2 group_label=Hat\n<region> sample=a b.wav key=$K hivel=64\n<region> sample=c.wav lokey=c4 hikey=e4 pitch_keycenter=d4 /* x */ // y\n#include "1.sfz"\n\0<group> group=2\n<region> sample=d.wav key=f#2 ampeg_attack=1\n#include "1.sfz"\n' \
-      >"$corpus/seed.sfz"
-    build-fuzz/tests/fuzz/sfz_fuzzer -max_total_time=10 "$corpus" >build-fuzz/sfz-fuzz.log 2>&1 \
-      || { tail -40 build-fuzz/sfz-fuzz.log; status=1; }
-    tail -1 build-fuzz/sfz-fuzz.log
-  else
-    status=1
-  fi
-  echo "== MIDI file fuzzing =="
-  if CXX=clang++ build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNKIT_FUZZ=ON \
-      -DVARNKIT_BENCH=OFF --target midi_file_fuzzer; then
-    corpus=build-fuzz/midi-corpus
-    mkdir -p "$corpus"
-    # Two tracks: a tempo change, running status, a velocity-0 note-on, system exclusive, a
-    # program change, a controller and a pitch bend among the notes.
-    printf 'MThd\x00\x00\x00\x06\x00\x01\x00\x02\x01\xe0MTrk\x00\x00\x00\x13\x00\xff\x51\x03\x07\xa1\x20\x83\x60\xff\x51\x03\x0a\x2c\x2b\x00\xff\x2f\x00MTrk\x00\x00\x00\x22\x00\x99\x24\x7f\x60\x2a\x00\x83\x60\xf0\x03\x7e\x7f\xf7\x00\xc9\x05\x00\xb9\x07\x64\x00\xe9\x00\x40\x81\x40\x99\x26\x50\x00\xff\x2f\x00' \
-      >"$corpus/seed.mid"
-    build-fuzz/tests/fuzz/midi_file_fuzzer -max_total_time=10 "$corpus" >build-fuzz/midi-fuzz.log 2>&1 \
-      || { tail -40 build-fuzz/midi-fuzz.log; status=1; }
-    tail -1 build-fuzz/midi-fuzz.log
-  else
-    status=1
-  fi
+  fuzz "kit file" kit_file_fuzzer 15 seed.txt \
+    'vst samples,\r\r\nR,\r\r\nR,\r\r\nVarnKit,\r\r\n\r\r\n1,0,0,\t36,Kick,\ta.wav,0,79,0,0,0,0,1,1,\r\r\n2,0,0,\t36,Sn,\tb.wav,0,79,0,0,0,0,2,1,\r\r\n-1\r\n'
+  fuzz SFZ sfz_fuzzer 10 seed.sfz \
+    '<control> default_path=S\\\n#define $K 36\n<global> volume=-3\n<group> group=1 off_by=2 group_label=Hat\n<region> sample=a b.wav key=$K hivel=64\n<region> sample=c.wav lokey=c4 hikey=e4 pitch_keycenter=d4 /* x */ // y\n#include "1.sfz"\n\0<group> group=2\n<region> sample=d.wav key=f#2 ampeg_attack=1\n#include "1.sfz"\n'
+  # Two tracks: a tempo change, running status, a velocity-0 note-on, system exclusive, a
+  # program change, a controller and a pitch bend among the notes.
+  fuzz "MIDI file" midi_file_fuzzer 10 seed.mid \
+    'MThd\x00\x00\x00\x06\x00\x01\x00\x02\x01\xe0MTrk\x00\x00\x00\x13\x00\xff\x51\x03\x07\xa1\x20\x83\x60\xff\x51\x03\x0a\x2c\x2b\x00\xff\x2f\x00MTrk\x00\x00\x00\x22\x00\x99\x24\x7f\x60\x2a\x00\x83\x60\xf0\x03\x7e\x7f\xf7\x00\xc9\x05\x00\xb9\x07\x64\x00\xe9\x00\x40\x81\x40\x99\x26\x50\x00\xff\x2f\x00'
 fi
 exit $status

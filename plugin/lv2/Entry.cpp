@@ -49,7 +49,11 @@ LV2_Worker_Status workResponse(LV2_Handle h, uint32_t size, const void* data) {
 
 LV2_State_Status save(LV2_Handle h, LV2_State_Store_Function store, LV2_State_Handle handle,
                       uint32_t, const LV2_Feature* const* features) {
-  return self(h).save(store, handle, features);
+  try {
+    return self(h).save(store, handle, features);
+  } catch (const std::exception&) {
+    return LV2_STATE_ERR_UNKNOWN;  // nothing may unwind into the host
+  }
 }
 
 LV2_State_Status restore(LV2_Handle h, LV2_State_Retrieve_Function retrieve,

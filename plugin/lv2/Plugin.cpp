@@ -32,6 +32,25 @@ const char* pathIn(const LV2_Atom* atom, LV2_URID pathType) {
   return std::memchr(text, '\0', atom->size) != nullptr ? text : nullptr;
 }
 
+// A path in the host's own form (abstract) or back, as its state:mapPath maps it, and freed
+// as the host wants; the path as it is when the host maps none.
+std::string hostPath(const LV2_Feature* const* features, const char* path, bool abstract) {
+  const auto* map =
+      static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
+  const auto* freePath =
+      static_cast<const LV2_State_Free_Path*>(lv2_features_data(features, LV2_STATE__freePath));
+  char* mapped = map == nullptr ? nullptr
+                 : abstract     ? map->abstract_path(map->handle, path)
+                                : map->absolute_path(map->handle, path);
+  if (mapped == nullptr) return path;
+  std::string result = mapped;
+  if (freePath != nullptr)
+    freePath->free_path(freePath->handle, mapped);
+  else
+    std::free(mapped);
+  return result;
+}
+
 }  // namespace
 
 std::unique_ptr<Plugin> Plugin::create(double rate, const LV2_Feature* const* features,
@@ -259,10 +278,6 @@ LV2_Worker_Status Plugin::workResponse(uint32_t size, const void* data) noexcept
 
 LV2_State_Status Plugin::save(LV2_State_Store_Function store, LV2_State_Handle handle,
                               const LV2_Feature* const* features) {
-  const auto* mapPath =
-      static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
-  const auto* freePath =
-      static_cast<const LV2_State_Free_Path*>(lv2_features_data(features, LV2_STATE__freePath));
   std::string path;
   {
     const std::lock_guard lock(control_);
@@ -270,41 +285,20 @@ LV2_State_Status Plugin::save(LV2_State_Store_Function store, LV2_State_Handle h
   }
   if (path.empty()) return LV2_STATE_SUCCESS;
   // The host's own form of the path, which still finds the kit when its session moves.
-  char* abstract =
-      mapPath != nullptr ? mapPath->abstract_path(mapPath->handle, path.c_str()) : nullptr;
-  const char* value = abstract != nullptr ? abstract : path.c_str();
-  const LV2_State_Status status = store(handle, uris_.kit, value, std::strlen(value) + 1,
-                                        uris_.atomPath, LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
-  if (abstract != nullptr) {
-    if (freePath != nullptr)
-      freePath->free_path(freePath->handle, abstract);
-    else
-      std::free(abstract);
-  }
-  return status;
+  const std::string value = hostPath(features, path.c_str(), true);
+  return store(handle, uris_.kit, value.c_str(), value.size() + 1, uris_.atomPath,
+               LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
 LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                                  const LV2_Feature* const* features) {
-  const auto* mapPath =
-      static_cast<const LV2_State_Map_Path*>(lv2_features_data(features, LV2_STATE__mapPath));
-  const auto* freePath =
-      static_cast<const LV2_State_Free_Path*>(lv2_features_data(features, LV2_STATE__freePath));
   std::size_t size = 0;
   uint32_t type = 0;
   uint32_t flags = 0;
   const auto* value = static_cast<const char*>(retrieve(handle, uris_.kit, &size, &type, &flags));
   std::string path;
-  if (value != nullptr && type == uris_.atomPath && size > 0 && value[size - 1] == '\0') {
-    char* absolute = mapPath != nullptr ? mapPath->absolute_path(mapPath->handle, value) : nullptr;
-    path = absolute != nullptr ? absolute : value;
-    if (absolute != nullptr) {
-      if (freePath != nullptr)
-        freePath->free_path(freePath->handle, absolute);
-      else
-        std::free(absolute);
-    }
-  }
+  if (value != nullptr && type == uris_.atomPath && size > 0 && value[size - 1] == '\0')
+    path = hostPath(features, value, false);
   if (path.size() >= kMostPathBytes) {
     lv2_log_error(&logger_, "VarnKit cannot load a kit whose path is this long: %s\n",
                   path.c_str());

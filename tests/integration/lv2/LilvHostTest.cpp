@@ -9,6 +9,7 @@
 #include "engine/Engine.h"
 #include "kitload/EngineKit.h"
 #include "tests/support/LilvHost.h"
+#include "tests/support/RockKit.h"
 #include "tests/support/WavWriter.h"
 
 namespace varnkit::testing {
@@ -18,32 +19,6 @@ namespace fs = std::filesystem;
 
 constexpr const char* kStereo = "https://varnkit.org/lv2/varnkit";
 constexpr const char* kMulti = "https://varnkit.org/lv2/varnkit-multi";
-
-// The kit @: a kick with two velocity layers, a snare, and two hi-hats in mute group 1.
-constexpr const char* kRock =
-    "vst samples,\r\r\n@,\r\r\n@,\r\r\nVarnKit,\r\r\n\r\r\n"
-    "1,0,0,\t36,Kick,\tkick1.wav,0,79,0,0,0,0,0,0,\r\r\n"
-    "1,0,0,\t36,Kick,\tkick2.wav,80,127,0,0,0,0,0,0,\r\r\n"
-    "2,0,0,\t38,Snare,\tsnare.wav,0,127,0,0,0,0,0,0,\r\r\n"
-    "3,0,0,\t42,Hat,\that.wav,0,127,0,0,0,0,1,1,\r\r\n"
-    "4,0,0,\t46,Open,\topen.wav,0,127,0,0,0,0,1,1,\r\r\n"
-    "-1 by Ned's VarnKit\r\n";
-
-// Writes the kit NAME.txt beside NAME/ into dir; every sample is one level, 0.1 s long.
-fs::path writeKit(const fs::path& dir, const std::string& name, float scale = 1.0f) {
-  std::string text = kRock;
-  for (std::size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, name);
-  std::ofstream(dir / (name + ".txt"), std::ios::binary) << text;
-  fs::create_directories(dir / name);
-  const std::pair<const char*, float> samples[] = {{"kick1.wav", 0.25f},
-                                                   {"kick2.wav", 0.5f},
-                                                   {"snare.wav", 0.375f},
-                                                   {"hat.wav", 0.125f},
-                                                   {"open.wav", 0.1875f}};
-  for (const auto& [file, value] : samples)
-    writeFile(dir / name / file, makeWav(constant(value * scale, 4410), {}));
-  return dir / (name + ".txt");
-}
 
 struct Note {
   uint8_t key, velocity;
@@ -109,8 +84,8 @@ std::size_t firstSound(const std::vector<float>& port, std::size_t from) {
 
 TEST(LilvHost, BothPluginsLoadTheirKitOnTheWorkerAndPlayEveryNoteAtItsFrameAsTheEngineDoes) {
   TempDir dir;
-  const fs::path rock = writeKit(dir.path(), "Rock");
-  const fs::path soft = writeKit(dir.path(), "Soft", 0.5f);
+  const fs::path rock = writeRockKit(dir.path(), "Rock");
+  const fs::path soft = writeRockKit(dir.path(), "Soft", 0.5f);
   LilvWorld world;
   for (const double rate : {44100.0, 48000.0}) {
     const auto expected = engineRender(rock, uint32_t(rate), kGroove);
@@ -161,7 +136,7 @@ bool kickSounds(LilvPluginHost& host, float level = 0.5f) {
 
 TEST(LilvHost, AKitThatCannotBeLoadedIsLoggedWithItsReasonWhileTheKitBeforePlaysOn) {
   TempDir dir;
-  const fs::path rock = writeKit(dir.path(), "Rock");
+  const fs::path rock = writeRockKit(dir.path(), "Rock");
   LilvWorld world;
   LilvPluginHost host(world, kStereo, 44100, 256);
   ASSERT_TRUE(host.ok());
@@ -223,7 +198,7 @@ TEST(LilvHost,
   // A session that keeps its kit inside its own folder, saved and then moved as a whole.
   const fs::path session = dir.path() / "session";
   fs::create_directories(session);
-  const fs::path rock = writeKit(session, "Rock");
+  const fs::path rock = writeRockKit(session, "Rock");
   {
     LilvPluginHost saving(world, kStereo, 44100, 256);
     saving.setKit(rock.string());
@@ -244,7 +219,7 @@ TEST(LilvHost,
 
   // A preset written by hand, naming the kit beside it, by relative path.
   const fs::path preset = writePreset(dir.path() / "preset.lv2", "<Soft.txt>");
-  writeKit(preset.parent_path(), "Soft", 0.5f);
+  writeRockKit(preset.parent_path(), "Soft", 0.5f);
   {
     LilvPluginHost fromPreset(world, kStereo, 44100, 256);
     ASSERT_TRUE(fromPreset.restoreState(preset));

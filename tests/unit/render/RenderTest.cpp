@@ -18,6 +18,7 @@
 #include "render/Render.h"
 #include "tests/support/Child.h"
 #include "tests/support/LilvHost.h"
+#include "tests/support/RockKit.h"
 #include "tests/support/WavWriter.h"
 
 namespace varnkit::testing {
@@ -28,29 +29,8 @@ using render::RenderJob;
 using render::SampleFormat;
 using Bytes = std::vector<uint8_t>;
 
-// A kick with two velocity layers, a snare, and two hi-hats in mute group 1.
-constexpr const char* kKit =
-    "vst samples,\r\r\nRock,\r\r\nRock,\r\r\nVarnKit,\r\r\n\r\r\n"
-    "1,0,0,\t36,Kick,\tkick1.wav,0,79,0,0,0,0,0,0,\r\r\n"
-    "1,0,0,\t36,Kick,\tkick2.wav,80,127,0,0,0,0,0,0,\r\r\n"
-    "2,0,0,\t38,Snare,\tsnare.wav,0,127,0,0,0,0,0,0,\r\r\n"
-    "3,0,0,\t42,Hat,\that.wav,0,127,0,0,0,0,1,1,\r\r\n"
-    "4,0,0,\t46,Open,\topen.wav,0,127,0,0,0,0,1,1,\r\r\n"
-    "-1 by Ned's VarnKit\r\n";
-constexpr uint64_t kSampleFrames = 4410;
-
-// Every sample is one level for 0.1 s; the open hat's then falls silent for `silence` frames.
 fs::path writeKit(const fs::path& dir, uint64_t silence = 0) {
-  std::ofstream(dir / "Rock.txt", std::ios::binary) << kKit;
-  fs::create_directories(dir / "Rock");
-  const char* files[] = {"kick1.wav", "kick2.wav", "snare.wav", "hat.wav", "open.wav"};
-  const float levels[] = {0.25f, 0.5f, 0.375f, 0.125f, 0.1875f};
-  for (int i = 0; i < 5; ++i) {
-    std::vector<float> sound = constant(levels[i], kSampleFrames);
-    if (i == 4) sound.resize(sound.size() + silence);
-    writeFile(dir / "Rock" / files[i], makeWav(sound, {}));
-  }
-  return dir / "Rock.txt";
+  return writeRockKit(dir, "Rock", 1.0f, silence);
 }
 
 float level(float sample, int velocity) {
@@ -193,7 +173,7 @@ TEST(Render, NotesOfEveryTrackSoundAtTheFramesTheirTicksAndTempoChangesGiveAndNo
   ASSERT_TRUE(result.ok()) << result.error;
   EXPECT_EQ(result.notesPlayed, all.size());
   const Sound mix = readSound(job.output);
-  EXPECT_EQ(mix.left.size(), at(21440) + kSampleFrames) << "the file ends as the last sound does";
+  EXPECT_EQ(mix.left.size(), at(21440) + kRockFrames) << "the file ends as the last sound does";
   expectHits(mix.left, all);
   EXPECT_EQ(mix.left, mix.right);
 
@@ -227,7 +207,7 @@ TEST(Render, EveryFormatHoldsTheMixToItsPrecisionAndPerPadFilesEachHoldTheirPadA
   ASSERT_TRUE(render::Render(job).ok());
   const Sound reference = readSound(job.output);
   EXPECT_EQ(reference.info.format, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
-  EXPECT_EQ(reference.left.size(), 66150 + kSampleFrames);
+  EXPECT_EQ(reference.left.size(), 66150 + kRockFrames);
   expectHits(reference.left, hits);
 
   for (const auto& [file, format, sndFormat] :
@@ -274,7 +254,7 @@ TEST(Render, EveryFormatHoldsTheMixToItsPrecisionAndPerPadFilesEachHoldTheirPadA
   writeKit(rig.dir.path(), 3 * 4096 + 100);
   job.lengthSeconds.reset();
   ASSERT_TRUE(render::Render(job).ok());
-  EXPECT_EQ(readSound(job.output).left.size(), 66150 + kSampleFrames);
+  EXPECT_EQ(readSound(job.output).left.size(), 66150 + kRockFrames);
 }
 
 TEST(Render, ABrokenInputOrOutputIsRefusedWithItsReasonAndTheOutputFolderIsLeftAsItWas) {
