@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "kitload/EngineKit.h"
 
@@ -119,11 +120,19 @@ void Plugin::activate() {
 
 void Plugin::run(uint32_t frames) noexcept {
   LV2_Atom_Forge_Frame sequence{};
-  const bool notify = notifyOut_ != nullptr;
+  bool notify = notifyOut_ != nullptr;
+  std::size_t room = 0;
   if (notify) {
-    lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<uint8_t*>(notifyOut_),
-                              notifyOut_->atom.size);
-    lv2_atom_forge_sequence_head(&forge_, &sequence, 0);
+    // Messages are made in a buffer of the plugin's own, as a host's may not be aligned.
+    LV2_Atom port{};
+    std::memcpy(&port, notifyOut_, sizeof port);
+    room = std::min<std::size_t>(port.size + sizeof port, kAtomBytes);
+    lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<uint8_t*>(notifyBuffer_.data()), room);
+    notify = lv2_atom_forge_sequence_head(&forge_, &sequence, 0) != 0;
+  }
+  while (const auto restored = restoredPaths_.pop()) {
+    kitPath_ = *restored;
+    tellKit_ = true;
   }
   rendered_ = 0;
   lastFrame_ = 0;
@@ -132,18 +141,38 @@ void Plugin::run(uint32_t frames) noexcept {
   if (notify) {
     if (tellKit_ || getAsked_) tellKit();
     lv2_atom_forge_pop(&forge_, &sequence);
+    LV2_Atom made{};
+    std::memcpy(&made, notifyBuffer_.data(), sizeof made);
+    std::memcpy(notifyOut_, notifyBuffer_.data(), std::min(sizeof made + made.size, room));
   }
   scheduleCollect(frames);
 }
 
+// The host's sequence is read by copying, as jalv, for one, hands it over at an address that
+// is not a multiple of eight, where the atom structures may not be read in place.
 void Plugin::readControl(uint32_t frames) noexcept {
   const uint32_t last = frames > 0 ? frames - 1 : 0;
-  LV2_ATOM_SEQUENCE_FOREACH(controlIn_, ev) {
-    const auto frame = uint32_t(std::clamp<int64_t>(ev->time.frames, 0, last));
-    if (ev->body.type == uris_.midiEvent)
-      readMidi(static_cast<const uint8_t*>(LV2_ATOM_BODY_CONST(&ev->body)), ev->body.size, frame);
-    else if (ev->body.type == uris_.atomObject)
-      readPatch(*reinterpret_cast<const LV2_Atom_Object*>(&ev->body));
+  const auto* bytes = reinterpret_cast<const uint8_t*>(controlIn_);
+  LV2_Atom sequence{};
+  std::memcpy(&sequence, bytes, sizeof sequence);
+  const std::size_t end = sizeof sequence + sequence.size;
+  std::size_t at = sizeof sequence + sizeof(LV2_Atom_Sequence_Body);
+  while (at + sizeof(LV2_Atom_Event) <= end) {
+    LV2_Atom_Event ev{};
+    std::memcpy(&ev, bytes + at, sizeof ev);
+    const std::size_t body = at + sizeof ev;
+    if (ev.body.size > end - body) return;
+    const auto frame = uint32_t(std::clamp<int64_t>(ev.time.frames, 0, last));
+    if (ev.body.type == uris_.midiEvent) {
+      readMidi(bytes + body, ev.body.size, frame);
+    } else if (ev.body.type == uris_.atomObject &&
+               sizeof(LV2_Atom) + ev.body.size <= sizeof message_) {
+      std::memcpy(message_.data(), &ev.body, sizeof(LV2_Atom));
+      std::memcpy(reinterpret_cast<uint8_t*>(message_.data()) + sizeof(LV2_Atom), bytes + body,
+                  ev.body.size);
+      readPatch(*reinterpret_cast<const LV2_Atom_Object*>(message_.data()));
+    }
+    at = body + lv2_atom_pad_size(ev.body.size);
   }
 }
 
@@ -257,6 +286,8 @@ LV2_Worker_Status Plugin::work(LV2_Worker_Respond_Function respond,
       return LV2_WORKER_SUCCESS;
     }
     if (m.kind != Kind::Load || !loadKit(m.path, false)) return LV2_WORKER_SUCCESS;
+    if (path_.size() >= sizeof m.path) return LV2_WORKER_SUCCESS;
+    std::memcpy(m.path, path_.c_str(), path_.size() + 1);
   } catch (const std::exception& e) {
     lv2_log_error(&logger_, "VarnKit could not load the kit %s: %s\n", m.path, e.what());
     return LV2_WORKER_ERR_UNKNOWN;
@@ -316,13 +347,22 @@ LV2_State_Status Plugin::restore(LV2_State_Retrieve_Function retrieve, LV2_State
     lv2_log_error(&logger_, "VarnKit could not load the kit %s: %s\n", path.c_str(), e.what());
     return LV2_STATE_ERR_UNKNOWN;
   }
-  // restore() never runs beside run(), so what run() tells of the kit can be set here.
-  std::memcpy(kitPath_.data(), path.c_str(), path.size() + 1);
-  tellKit_ = true;
+  // A host may restore a preset while run() goes on: the path reaches it through a queue.
+  std::array<char, kMostPathBytes> told{};
+  {
+    const std::lock_guard lock(control_);
+    std::memcpy(told.data(), path_.c_str(), std::min(path_.size(), told.size() - 1));
+  }
+  restoredPaths_.push(told);  // full: run() has not caught up, and will tell an older path
   return LV2_STATE_SUCCESS;
 }
 
-bool Plugin::loadKit(const std::string& path, bool silenceOnFailure) {
+bool Plugin::loadKit(const std::string& asked, bool silenceOnFailure) {
+  // Hosts keep a link to the kit file in their session: the samples are beside the file the
+  // link leads to.
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::weakly_canonical(asked, ec);
+  const std::string path = ec ? asked : real.string();
   kitload::KitLoad load = kitload::LoadEngineKit(path, rate_);
   if (!load.kit) {
     lv2_log_error(&logger_, "VarnKit could not load the kit %s: %s\n", path.c_str(),

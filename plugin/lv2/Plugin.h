@@ -51,13 +51,14 @@ class Plugin {
   // Any thread but the audio thread.
   LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
                         const LV2_Feature* const* features);
-  // Instantiation thread.
+  // Any thread but the audio thread, one restore at a time; run() may go on meanwhile.
   LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
                            const LV2_Feature* const* features);
 
  private:
-  static constexpr uint32_t kChunk = 256;          // frames rendered at a time
-  static constexpr std::size_t kMostEvents = 512;  // notes waiting inside one run() block
+  static constexpr uint32_t kChunk = 256;           // frames rendered at a time
+  static constexpr std::size_t kMostEvents = 512;   // notes waiting inside one run() block
+  static constexpr std::size_t kAtomBytes = 16384;  // the atom ports' size the bundle asks for
 
   Plugin(uint32_t rate, const LV2_URID_Map& map, const LV2_Worker_Schedule& schedule,
          LV2_Log_Log* log, bool padOutputs);
@@ -72,7 +73,7 @@ class Plugin {
   void scheduleCollect(uint32_t frames) noexcept;
 
   // Control side, under control_.
-  bool loadKit(const std::string& path, bool silenceOnFailure);
+  bool loadKit(const std::string& asked, bool silenceOnFailure);
   void silence();
   void adopt(std::vector<std::unique_ptr<engine::Voice>> voices,
              std::unique_ptr<engine::KitDescription> description);
@@ -88,13 +89,17 @@ class Plugin {
   std::vector<std::unique_ptr<engine::Voice>> voices_;  // the current kit's, under control_
   std::string path_;                                    // the current kit, under control_
   std::atomic<bool> garbage_{false};  // the engine has something for the control side to free
+  // The kit a restore() loaded, for run() to tell; only restore() pushes.
+  engine::SpscQueue<std::array<char, kMostPathBytes>, 4> restoredPaths_;
 
   // Audio thread only from here on.
   const LV2_Atom_Sequence* controlIn_ = nullptr;
   LV2_Atom_Sequence* notifyOut_ = nullptr;
   std::array<float*, 2 + 2 * kPads> audio_{};
   LV2_Atom_Forge forge_{};
-  std::array<char, kMostPathBytes> kitPath_{};  // what patch:Get is answered with
+  std::array<uint64_t, kAtomBytes / 8> notifyBuffer_{};  // what run() tells, made aligned
+  std::array<uint64_t, kAtomBytes / 8> message_{};       // a patch message, copied aligned
+  std::array<char, kMostPathBytes> kitPath_{};           // what patch:Get is answered with
   bool tellKit_ = false;
   bool getAsked_ = false;
   uint32_t sinceCollect_ = 0;

@@ -55,7 +55,12 @@ const char* LilvWorld::unmap(LV2_URID urid) const {
 
 LilvPluginHost::LilvPluginHost(LilvWorld& world, const std::string& uri, double rate,
                                uint32_t maxFrames)
-    : world_(world), plugin_(world.plugin(uri)), control_(kAtomBytes / 8), notify_(kAtomBytes / 8) {
+    : world_(world),
+      plugin_(world.plugin(uri)),
+      control_(kAtomBytes / 8),
+      notify_(kAtomBytes / 8),
+      controlPort_(kAtomBytes + 8),
+      notifyPort_(kAtomBytes + 8) {
   if (plugin_ == nullptr) return;
   jobs_.reserve(kAtomBytes);
   scheduleFeature_ = {this, schedule};
@@ -74,11 +79,9 @@ LilvPluginHost::LilvPluginHost(LilvWorld& world, const std::string& uri, double 
       audio_.emplace_back(maxFrames);
       lilv_instance_connect_port(instance_, i, audio_.back().data());
     } else if (lilv_port_is_a(plugin_, port, input)) {
-      controlPort_ = i;
-      lilv_instance_connect_port(instance_, i, control_.data());
+      lilv_instance_connect_port(instance_, i, controlPort_.data() + 4);
     } else {
-      notifyPort_ = i;
-      lilv_instance_connect_port(instance_, i, notify_.data());
+      lilv_instance_connect_port(instance_, i, notifyPort_.data() + 4);
     }
   }
   lilv_node_free(audioClass);
@@ -153,11 +156,14 @@ void LilvPluginHost::run(uint32_t frames) {
   auto* out = reinterpret_cast<LV2_Atom_Sequence*>(notify_.data());
   out->atom.type = world_.map(LV2_ATOM__Chunk);
   out->atom.size = kAtomBytes - sizeof(LV2_Atom);
+  std::memcpy(controlPort_.data() + 4, control_.data(), kAtomBytes);
+  std::memcpy(notifyPort_.data() + 4, notify_.data(), kAtomBytes);
   {
     const AllocationCounter counter;
     lilv_instance_run(instance_, frames);
     runAllocations_ += counter.count();
   }
+  std::memcpy(notify_.data(), notifyPort_.data() + 4, kAtomBytes);
   for (std::size_t i = 0; i < audio_.size(); ++i)
     recorded_[i].insert(recorded_[i].end(), audio_[i].begin(), audio_[i].begin() + frames);
   readNotify();

@@ -99,9 +99,10 @@ class LilvPluginHost {
   std::vector<uint8_t> jobs_;  // each a size, then its bytes; room made once, as a host's ring
   std::vector<std::vector<uint8_t>> responses_;
   std::vector<uint64_t> control_, notify_;  // atom sequences, 8-byte aligned
+  // What the plugin is given: the same, four bytes off alignment, as jalv 1.6 gives them.
+  std::vector<uint8_t> controlPort_, notifyPort_;
   LV2_Atom_Forge forge_;
   LV2_Atom_Forge_Frame sequence_;
-  uint32_t controlPort_ = 0, notifyPort_ = 0;
   std::vector<std::vector<float>> audio_;
   std::vector<std::vector<float>> recorded_;
   std::vector<std::string> toldKits_;

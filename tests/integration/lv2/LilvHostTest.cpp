@@ -226,6 +226,23 @@ TEST(LilvHost,
     EXPECT_TRUE(kickSounds(fromPreset, 0.25f)) << "the preset's own kit";
   }
 
+  // A session that keeps a link to a kit elsewhere, as hosts make them: the kit's samples
+  // are beside the kit file, not beside the link.
+  const fs::path linking = dir.path() / "linking";
+  fs::create_directories(linking);
+  {
+    LilvPluginHost saving(world, kStereo, 44100, 256);
+    saving.setKit((preset.parent_path() / "Soft.txt").string());
+    saving.run(256);
+    ASSERT_TRUE(saving.saveState(linking));
+  }
+  {
+    LilvPluginHost reopened(world, kStereo, 44100, 256);
+    ASSERT_TRUE(reopened.restoreState(linking / "state.ttl"));
+    EXPECT_TRUE(kickSounds(reopened, 0.25f)) << "the kit behind the session's link";
+    EXPECT_TRUE(reopened.log().empty()) << reopened.log().front();
+  }
+
   fs::remove_all(moved / "Rock");
   fs::remove(moved / "Rock.txt");
   LilvPluginHost restoredWithoutKit(world, kStereo, 44100, 256);

@@ -162,12 +162,19 @@ TEST(JalvHost, NotesFromAJackSenderSoundInTheCycleTheyArriveAtTheirFrame) {
   std::mt19937 random(seed);
   std::vector<uint32_t> offsets = {0, 17, period - 1};
   while (offsets.size() < 15) offsets.push_back(random() % period);
+  // A hit whose time saw the server lose a cycle is heard late or cut, whatever the plugin
+  // does: it, and the silence after it, are not judged; a loaded machine loses a few.
+  std::vector<bool> spoiled;
   for (std::size_t i = 0; i < offsets.size(); ++i) {
     const Hit& hit = hits[i % std::size(hits)];
+    const int lostBefore = lost();
     ASSERT_TRUE(rig.send(0x99, hit.note, hit.velocity, offsets[i]));
     // Past this hit's end, and a while longer, that the silence after it is heard too.
     ASSERT_TRUE(rig.recordFor(kLength + 2 * period + random() % (rig.rate() / 4)));
+    spoiled.push_back(lost() != lostBefore);
   }
+  const auto judged = std::count(spoiled.begin(), spoiled.end(), false);
+  ASSERT_GE(judged, 10) << "the server lost cycles in too many hits to judge them";
   ASSERT_TRUE(rig.recordFor(2 * period));
 
   const std::vector<float> sound = rig.recording();
@@ -188,17 +195,26 @@ TEST(JalvHost, NotesFromAJackSenderSoundInTheCycleTheyArriveAtTheirFrame) {
                  "; cycles the server lost: " + std::to_string(lost()));
     const auto at = std::size_t(sent[i] - rig.firstFrame());
     ASSERT_LE(at + kLength, sound.size());
+    if (spoiled[i]) {
+      quietFrom = std::min(sound.size(), at + kLength + 2 * period);
+      continue;
+    }
+    const bool afterSpoiled = i > 0 && spoiled[i - 1];
     // Found by its own level, which no hit next to it shares, should the one before still sound.
     std::size_t onset = quietFrom;
     while (onset < sound.size() && std::fabs(sound[onset] - level) >= 1e-6f) ++onset;
     EXPECT_EQ(int64_t(onset) - int64_t(at), 0) << "frames late";
-    EXPECT_EQ(sounding(quietFrom, at), 0) << "frames sounding before it";
+    if (!afterSpoiled) {
+      EXPECT_EQ(sounding(quietFrom, at), 0) << "frames sounding before it";
+    }
     std::size_t atLevel = 0;
     for (std::size_t f = at; f < at + kLength; ++f) atLevel += std::fabs(sound[f] - level) < 1e-6f;
     EXPECT_EQ(atLevel, kLength) << "frames at " << level << "; the first is " << sound[at];
     quietFrom = at + kLength;
   }
-  EXPECT_EQ(sounding(quietFrom, sound.size()), 0) << "frames sounding after the last hit";
+  if (!spoiled.back()) {
+    EXPECT_EQ(sounding(quietFrom, sound.size()), 0) << "frames sounding after the last hit";
+  }
   EXPECT_EQ(jalv.log().find("VarnKit"), std::string::npos) << jalv.log();
 }
 
