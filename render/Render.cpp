@@ -220,7 +220,7 @@ RenderResult Render(const RenderJob& job, const std::function<void(double)>& pro
   };
   while (true) {
     if (cancel != nullptr && cancel->load()) {
-      result.error = "stopped";
+      result.error = "stopped before the end; nothing was written";
       return result;
     }
     uint32_t n = kBlock;

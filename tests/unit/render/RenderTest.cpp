@@ -311,7 +311,8 @@ TEST(Render, ABrokenInputOrOutputIsRefusedWithItsReasonAndTheOutputFolderIsLeftA
       partial |= name.find(".partial") != std::string::npos;
     stop = true;
   };
-  EXPECT_EQ(render::Render(job, progress, &stop).error, "stopped");
+  EXPECT_EQ(render::Render(job, progress, &stop).error,
+            "stopped before the end; nothing was written");
   EXPECT_TRUE(partial) << "the render was stopped while it wrote";
   expectNothingWritten();
 
