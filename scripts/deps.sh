@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages VarnKit needs to build, run and test, only those missing.
+# Installs the Debian packages VarnKit needs to build, run and test, only those missing;
+# with --tests also the plugin hosts only the tests use (Ardour alone is some 350 MB).
 set -euo pipefail
 
 packages=(
@@ -11,9 +12,10 @@ packages=(
   pulseaudio-utils dbus-daemon
   qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
   xvfb xdotool
-  lv2-dev sordi liblilv-dev lilv-utils jalv ardour
+  lv2-dev liblilv-dev
   librsvg2-bin dpkg-dev desktop-file-utils appstream file man-db groff-base
 )
+[ "${1:-}" = "--tests" ] && packages+=(sordi lilv-utils jalv ardour)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,7 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
-bash scripts/deps.sh || { echo "installing dependencies failed" >&2; exit 1; }
+bash scripts/deps.sh --tests || { echo "installing dependencies failed" >&2; exit 1; }
 
 build() {  # build <dir> <cmake args...> [--target <name>]
   local dir=$1; shift
