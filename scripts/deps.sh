@@ -15,7 +15,7 @@ packages=(
   lv2-dev liblilv-dev
   librsvg2-bin dpkg-dev desktop-file-utils appstream file man-db groff-base
 )
-[ "${1:-}" = "--tests" ] && packages+=(sordi lilv-utils jalv ardour)
+[ "${1:-}" = "--tests" ] && packages+=(sordi lilv-utils jalv ardour python3)
 
 missing=()
 for p in "${packages[@]}"; do
