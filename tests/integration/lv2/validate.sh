@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The bundle's Turtle files, read together as a host reads them, against the LV2
-# specifications' own data. lv2_validate exits 0 even when it finds errors, so its report is
+# The bundle's Turtle files, read together as a host reads them, against the vocabularies
+# the LV2 headers install. lv2_validate exits 0 even when it finds errors, so its report is
 # what is checked.
 set -euo pipefail
 bundle=$1

@@ -16,7 +16,9 @@ fail() { echo "$(basename "$0"): $*" >&2; exit 1; }
 export HOME=$tmp/home XDG_CONFIG_HOME=$tmp/config XDG_CACHE_HOME=$tmp/cache XDG_DATA_HOME=$tmp/data
 mkdir -p "$XDG_CONFIG_HOME/ardour7/scripts" "$XDG_CONFIG_HOME/ardour7/export"
 cp "$here/hits.lua" "$XDG_CONFIG_HOME/ardour7/scripts/"
-cp "$here/export.format" "$here/export.preset" "$XDG_CONFIG_HOME/ardour7/export/"
+# The preset picks the float WAV format Ardour ships ("BWAV 32float Export"): no dither,
+# no normalising, no trimming.
+cp "$here/export.preset" "$XDG_CONFIG_HOME/ardour7/export/"
 presets=$tmp/presets/varnkit-test.lv2
 python3 "$here/kit_audio.py" bundle "$presets"
 
