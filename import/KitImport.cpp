@@ -127,9 +127,7 @@ ScratchFolder::~ScratchFolder() {
 }
 
 bool IsSfz(const fs::path& source) {
-  std::string ext = source.extension().string();
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".sfz";
+  return files::LowerEnding(source.string()) == ".sfz";
 }
 
 ReadResult ReadSourceKit(const fs::path& source, const fs::path& scratch,

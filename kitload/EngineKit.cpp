@@ -7,6 +7,7 @@
 #include "kit/Layer.h"
 #include "platform/Error.h"
 #include "platform/audio/SampleFile.h"
+#include "platform/files/Lookup.h"
 
 namespace varnkit::kitload {
 namespace {
@@ -89,9 +90,7 @@ std::optional<std::array<PadSource, 9>> readForeignKit(const fs::path& file,
 }
 
 bool isKitFile(const fs::path& file) {
-  std::string ext = file.extension().string();
-  for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return ext == ".txt";
+  return files::LowerEnding(file.string()) == ".txt";
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "engine/Engine.h"
 #include "kitload/EngineKit.h"
+#include "platform/files/Lookup.h"
 #include "render/MidiFile.h"
 
 namespace varnkit::render {
@@ -18,13 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kBlock = 4096;
-
-std::string lowerExtension(const fs::path& p) {
-  std::string ext = p.extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return char(std::tolower(c)); });
-  return ext;
-}
 
 // A sound file being written under a temporary name, removed unless committed.
 class OutputFile {
@@ -81,7 +75,7 @@ class OutputFile {
 };
 
 std::optional<int> soundFormat(const RenderJob& job, std::string& error) {
-  const std::string ext = lowerExtension(job.output);
+  const std::string ext = files::LowerEnding(job.output.string());
   const int sub = job.format == SampleFormat::Pcm16   ? SF_FORMAT_PCM_16
                   : job.format == SampleFormat::Pcm24 ? SF_FORMAT_PCM_24
                                                       : SF_FORMAT_FLOAT;

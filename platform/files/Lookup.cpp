@@ -1,6 +1,7 @@
 #include "platform/files/Lookup.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -141,6 +142,12 @@ std::string Dir(std::string_view pattern, Admit admit) {
 
 std::string Dir() {
   return processLookup().next();
+}
+
+std::string LowerEnding(const std::string& file) {
+  std::string ending = fs::path(file).extension().string();
+  for (char& c : ending) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return ending;
 }
 
 }  // namespace varnkit::files

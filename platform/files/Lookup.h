@@ -44,6 +44,8 @@ std::string FileIgnoringCase(const std::string& folder, const std::string& name)
 std::vector<std::string> FilesIgnoringCase(const std::string& folder, const std::string& name);
 // Orders names without regard to ASCII letter case, then by their bytes, as people read lists.
 bool ListOrder(const std::string& a, const std::string& b);
+// The ending of the file's name, dot included, in lower case: "Rock.TXT" gives ".txt".
+std::string LowerEnding(const std::string& file);
 
 // The process's lookup: Dir(pattern) starts one, Dir() continues it. User-interface thread.
 std::string Dir(std::string_view pattern, Admit admit = Admit::Files);
